@@ -1,0 +1,46 @@
+# Shared build helpers for every component.
+
+if(QM_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+
+# qm_gtest(<name> LABEL <label> SOURCES <files...> [LIBS <libs...>])
+# A GoogleTest program registered with CTest, labelled by its folder.
+function(qm_gtest name)
+  cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS ${T_LABEL}
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()
+
+# qm_script_test(<name> LABEL <label> COMMAND <cmd...>)
+# A test that runs a program or script (end-to-end flows through nphost, qmctl ...).
+function(qm_script_test name)
+  cmake_parse_arguments(T "" "LABEL" "COMMAND" ${ARGN})
+  add_test(NAME ${name} COMMAND ${T_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL})
+endfunction()
+
+# qm_fuzzer(<name> SOURCES <files...> [LIBS <libs...>])
+# libFuzzer target, built only with QM_FUZZ (the asan preset under clang).
+function(qm_fuzzer name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;CORPUS" ${ARGN})
+  if(NOT QM_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  # A short bounded run is part of the test suite.
+  add_test(NAME fuzz.${name} COMMAND ${name} -runs=20000 -max_len=4096 -seed=1)
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz)
+endfunction()

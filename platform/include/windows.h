@@ -1,0 +1,26 @@
+// Umbrella header, as on Windows: every component header that exists.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#if __has_include("winbase.h")
+#include "winbase.h"
+#endif
+#if __has_include("winnls.h")
+#include "winnls.h"
+#endif
+#if __has_include("libloaderapi.h")
+#include "libloaderapi.h"
+#endif
+#if __has_include("winreg.h")
+#include "winreg.h"
+#endif
+#if __has_include("winuser.h")
+#include "winuser.h"
+#endif
+#if __has_include("oleauto.h")
+#include "oleauto.h"
+#endif
+#if __has_include("crtwide.h")
+#include "crtwide.h"
+#endif
