@@ -44,3 +44,5 @@ function(qm_fuzzer name)
   add_test(NAME fuzz.${name} COMMAND ${name} -runs=20000 -max_len=4096 -seed=1)
   set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz)
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/QmResources.cmake)

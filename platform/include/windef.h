@@ -184,3 +184,13 @@ typedef struct tagSIZE
 #define QMAPI extern "C" __attribute__((visibility("default")))
 // C++ functions of the stand-in (overloads for char16_t, internal services, test hooks).
 #define QMEXPORT __attribute__((visibility("default")))
+
+// Special language and locale identifiers.
+#define SUBLANG_SYS_DEFAULT 0x02
+#define LANG_SYSTEM_DEFAULT (MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT))
+#define LANG_USER_DEFAULT (MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT))
+#define SORT_DEFAULT 0x0
+#define MAKELCID(lgid, srtid) ((DWORD)((((DWORD)((WORD)(srtid))) << 16) | ((DWORD)((WORD)(lgid)))))
+#define LANGIDFROMLCID(lcid) ((WORD)(lcid))
+#define LOCALE_USER_DEFAULT (MAKELCID(LANG_USER_DEFAULT, SORT_DEFAULT))
+#define LOCALE_SYSTEM_DEFAULT (MAKELCID(LANG_SYSTEM_DEFAULT, SORT_DEFAULT))

@@ -21,6 +21,15 @@
 #if __has_include("oleauto.h")
 #include "oleauto.h"
 #endif
+#if __has_include("winver.h")
+#include "winver.h"
+#endif
+#if __has_include("wincrypt.h")
+#include "wincrypt.h"
+#endif
+#if __has_include("objbase.h")
+#include "objbase.h"
+#endif
 #if __has_include("crtwide.h")
 #include "crtwide.h"
 #endif

@@ -1,0 +1,14 @@
+// UTF-8 / UTF-16 conversion and "||" list splitting.
+#pragma once
+
+#include <list>
+#include <string>
+
+#include <windows.h>
+
+// Outputs are array-new buffers the caller frees with delete[]; lengths exclude the terminator.
+HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8);
+HRESULT UTF8ToUTF16(LPCSTR lpszUTF8, LPWSTR* ppwszText, DWORD* pcchText);
+
+// Appends the pieces of the text between "||" separators; stops at the first empty piece.
+void SplitStrings(LPCWSTR lpwszText, std::list<std::u16string>& lstStrings);

@@ -1,0 +1,95 @@
+// Several processes on one machine: what one writes the next one reads, and two writers at
+// once lose nothing.
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "reg_test_support.h"
+
+extern char** environ;
+
+namespace
+{
+pid_t Spawn(std::vector<std::string> args, int outFd = -1)
+{
+    args.insert(args.begin(), QM_REG_WRITER_HELPER);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    pid_t pid = -1;
+    EXPECT_EQ(0, posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int Wait(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(RegistryTest, AnotherProcessSeesWhatWasWritten)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, u"Software\\Shared");
+    ASSERT_EQ(ERROR_SUCCESS, SetString(key, u"Greeting", u"from parent"));
+    RegCloseKey(key);
+
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    pid_t pid = Spawn({"read", "Software\\Shared", "greeting"}, fds[1]);
+    close(fds[1]);
+    std::string out;
+    char buf[128];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, size_t(n));
+    close(fds[0]);
+    EXPECT_EQ(0, Wait(pid));
+    EXPECT_EQ("from parent", out);
+
+    ASSERT_EQ(0, Wait(Spawn({"write", "Software\\FromChild", "c", "3"})));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\FromChild", 0, KEY_READ, &key));
+    EXPECT_EQ((std::vector<std::u16string>{u"c0", u"c1", u"c2"}), SubKeys(key));
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing)
+{
+    const int count = 150;
+    // Both children start on a machine whose hive does not exist yet, and race to make it.
+    pid_t a = Spawn({"write", "Software\\Race", "a", std::to_string(count)});
+    pid_t b = Spawn({"write", "Software\\Race", "b", std::to_string(count)});
+    // This process writes too, through its own connection.
+    HKEY mine = Create(HKEY_CURRENT_USER, u"Software\\Race");
+    for (int i = 0; i < count; ++i)
+    {
+        std::u16string name = u"p" + std::u16string(1, char16_t(u'0' + i % 10)) + char16_t(u'A' + i / 10);
+        ASSERT_EQ(ERROR_SUCCESS, SetDword(mine, name.c_str(), DWORD(i)));
+    }
+    ASSERT_EQ(0, Wait(a));
+    ASSERT_EQ(0, Wait(b));
+
+    DWORD subKeys = 0, values = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(mine, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                                              nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(DWORD(2 * count), subKeys);
+    EXPECT_EQ(DWORD(3 * count), values);
+    for (int i = 0; i < count; ++i)
+        for (const char* prefix : {"a", "b"})
+        {
+            std::string n = prefix + std::to_string(i);
+            std::u16string name(n.begin(), n.end());
+            DWORD value = 0xFFFF, size = 4;
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegQueryValueExW(mine, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+            EXPECT_EQ(DWORD(i), value);
+        }
+    RegCloseKey(mine);
+}
+} // namespace

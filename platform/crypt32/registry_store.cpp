@@ -1,0 +1,91 @@
+// System stores kept in the registry as Windows keeps them:
+// <hive>\Software\Microsoft\SystemCertificates\<store>\Certificates\<SHA-1 thumbprint>\Blob.
+#include "qm/machine.h"
+#include "store.h"
+#include "winreg.h"
+
+namespace qm::crypt
+{
+namespace
+{
+const WCHAR kBlob[] = u"Blob";
+
+std::u16string ElementKey(Store* s, CertElement* e)
+{
+    if (e->regKeyName.empty())
+        e->regKeyName = HexUpper(Sha1(e->encoded));
+    return s->certsKeyPath + u"\\" + e->regKeyName;
+}
+} // namespace
+
+HRESULT LoadRegistryStore(Store* s)
+{
+    HKEY hKey = nullptr;
+    LSTATUS st = RegOpenKeyExW(s->root, s->certsKeyPath.c_str(), 0, KEY_READ, &hKey);
+    if (st == ERROR_FILE_NOT_FOUND || st == ERROR_PATH_NOT_FOUND)
+        return S_OK;
+    if (st != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(st);
+    for (DWORD i = 0;; ++i)
+    {
+        WCHAR name[256];
+        DWORD cch = 256;
+        st = RegEnumKeyExW(hKey, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (st == ERROR_NO_MORE_ITEMS)
+            break;
+        if (st != ERROR_SUCCESS)
+            continue;
+        HKEY hSub = nullptr;
+        if (RegOpenKeyExW(hKey, name, 0, KEY_READ, &hSub) != ERROR_SUCCESS)
+            continue;
+        DWORD type = 0, cb = 0;
+        Bytes blob;
+        if (RegQueryValueExW(hSub, kBlob, nullptr, &type, nullptr, &cb) == ERROR_SUCCESS && type == REG_BINARY)
+        {
+            blob.resize(cb);
+            if (RegQueryValueExW(hSub, kBlob, nullptr, &type, blob.data(), &cb) != ERROR_SUCCESS)
+                blob.clear();
+            blob.resize(cb);
+        }
+        RegCloseKey(hSub);
+        CertElement* e = nullptr;
+        // A value that is no certificate is not one of the store's; it stays as it is.
+        if (blob.empty() || FAILED(ElementFromSerialized(blob, &e)))
+            continue;
+        e->regKeyName.assign(name, cch);
+        e->store = s;
+        e->ctx.hCertStore = s;
+        e->inStore = true;
+        e->seq = s->nextSeq++;
+        ++s->liveElements;
+        s->certs.push_back(e); // the element's one reference is the store's
+    }
+    RegCloseKey(hKey);
+    return S_OK;
+}
+
+HRESULT RegistryWrite(Store* s, CertElement* e)
+{
+    if (s->localMachine && !qm::IsProcessElevated())
+        return E_ACCESSDENIED;
+    HKEY hKey = nullptr;
+    LSTATUS st = RegCreateKeyExW(s->root, ElementKey(s, e).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                 KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    if (st != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(st);
+    Bytes blob = SerializeElement(e);
+    st = RegSetValueExW(hKey, kBlob, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
+    RegCloseKey(hKey);
+    return st == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(st);
+}
+
+HRESULT RegistryDelete(Store* s, CertElement* e)
+{
+    if (s->localMachine && !qm::IsProcessElevated())
+        return E_ACCESSDENIED;
+    LSTATUS st = RegDeleteTreeW(s->root, ElementKey(s, e).c_str());
+    if (st == ERROR_SUCCESS || st == ERROR_FILE_NOT_FOUND)
+        return S_OK;
+    return HRESULT_FROM_WIN32(st);
+}
+} // namespace qm::crypt

@@ -1,0 +1,62 @@
+// A fresh machine per test and certificates made by openssl.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "cert_factory.h"
+#include "qm/machine.h"
+#include "winbase.h"
+#include "wincrypt.h"
+#include "winreg.h"
+
+constexpr DWORD kEnc = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+class CryptTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { s_factory = std::make_unique<qm::test::CertFactory>(); }
+    static void TearDownTestSuite() { s_factory.reset(); }
+
+    void SetUp() override
+    {
+        std::random_device rd;
+        m_dir = std::filesystem::temp_directory_path() / ("qm-crypt-" + std::to_string(rd()) + std::to_string(rd()));
+        qm::SetMachineDirectory(m_dir);
+        qm::SetProcessElevated(false);
+    }
+    void TearDown() override
+    {
+        qm::SetProcessElevated(false);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    static qm::test::CertFactory& Factory() { return *s_factory; }
+    static qm::test::Der Make(const std::string& subject, const std::string& serial = "0x1001")
+    {
+        qm::test::CertSpec spec;
+        spec.subject = subject;
+        spec.serial = serial;
+        return s_factory->Make(spec);
+    }
+    static PCCERT_CONTEXT Context(const qm::test::Der& der)
+    {
+        return CertCreateCertificateContext(kEnc, der.data(), static_cast<DWORD>(der.size()));
+    }
+    static int Count(HCERTSTORE store)
+    {
+        int n = 0;
+        PCCERT_CONTEXT c = nullptr;
+        while ((c = CertEnumCertificatesInStore(store, c)) != nullptr)
+            ++n;
+        return n;
+    }
+
+    std::filesystem::path m_dir;
+    static inline std::unique_ptr<qm::test::CertFactory> s_factory;
+};

@@ -1,0 +1,116 @@
+// Name strings as Windows writes them: CertNameToStrW's keys, separators, quoting and
+// order, and the name CertGetNameStringW chooses for display.
+#include <string>
+
+#include "crypt_test_support.h"
+
+namespace
+{
+std::u16string NameToStr(PCCERT_CONTEXT c, DWORD type)
+{
+    DWORD n = CertNameToStrW(kEnc, &c->pCertInfo->Subject, type, nullptr, 0);
+    std::u16string s(n, u'\0');
+    EXPECT_EQ(n, CertNameToStrW(kEnc, &c->pCertInfo->Subject, type, s.data(), n));
+    s.resize(n ? n - 1 : 0);
+    return s;
+}
+
+std::u16string DisplayName(PCCERT_CONTEXT c)
+{
+    DWORD n = CertGetNameStringW(c, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    std::u16string s(n, u'\0');
+    EXPECT_EQ(n, CertGetNameStringW(c, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, s.data(), n));
+    s.resize(n ? n - 1 : 0);
+    return s;
+}
+
+class NamesTest : public CryptTest
+{
+};
+} // namespace
+
+TEST_F(NamesTest, SeveralRdnsMultiValuedRdnsAndSpecialCharacters)
+{
+    auto der = Make("/C=CN/O=Quill Ltd/OU=Dev+CN=Alice/CN=Bob, Jr./emailAddress=bob@example.com");
+    PCCERT_CONTEXT c = Context(der);
+    ASSERT_NE(nullptr, c);
+    const DWORD x500 = CERT_X500_NAME_STR;
+    struct Case
+    {
+        DWORD type;
+        const char16_t* text;
+    } cases[] = {
+        {x500, u"C=CN, O=Quill Ltd, OU=Dev + CN=Alice, CN=\"Bob, Jr.\", E=bob@example.com"},
+        {x500 | CERT_NAME_STR_REVERSE_FLAG, u"E=bob@example.com, CN=\"Bob, Jr.\", OU=Dev + CN=Alice, O=Quill Ltd, C=CN"},
+        {x500 | CERT_NAME_STR_REVERSE_FLAG | CERT_NAME_STR_NO_QUOTING_FLAG,
+         u"E=bob@example.com, CN=Bob, Jr., OU=Dev + CN=Alice, O=Quill Ltd, C=CN"},
+        {CERT_SIMPLE_NAME_STR, u"CN, Quill Ltd, Dev + Alice, \"Bob, Jr.\", bob@example.com"},
+        {CERT_SIMPLE_NAME_STR | CERT_NAME_STR_REVERSE_FLAG | CERT_NAME_STR_NO_QUOTING_FLAG,
+         u"bob@example.com, Bob, Jr., Dev + Alice, Quill Ltd, CN"},
+        {x500 | CERT_NAME_STR_SEMICOLON_FLAG, u"C=CN; O=Quill Ltd; OU=Dev + CN=Alice; CN=\"Bob, Jr.\"; E=bob@example.com"},
+        {x500 | CERT_NAME_STR_CRLF_FLAG | CERT_NAME_STR_NO_PLUS_FLAG,
+         u"C=CN\r\nO=Quill Ltd\r\nOU=Dev CN=Alice\r\nCN=\"Bob, Jr.\"\r\nE=bob@example.com"},
+        {CERT_OID_NAME_STR, u"2.5.4.6=CN, 2.5.4.10=Quill Ltd, 2.5.4.11=Dev + 2.5.4.3=Alice, 2.5.4.3=\"Bob, Jr.\", "
+                            u"1.2.840.113549.1.9.1=bob@example.com"},
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(std::u16string(k.text), NameToStr(c, k.type)) << std::hex << k.type;
+    CertFreeCertificateContext(c);
+}
+
+TEST_F(NamesTest, QuotesDoubleEmbeddedQuotesAndGuardSpaces)
+{
+    auto der = Make("/O=Say \"Hi\"/OU= padded /L=a=b/ST=x;y/CN=\xE5\xBC\xA0\xE4\xB8\x89");
+    PCCERT_CONTEXT c = Context(der);
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(std::u16string(u"O=\"Say \"\"Hi\"\"\", OU=\" padded \", L=\"a=b\", S=\"x;y\", CN=\u5f20\u4e09"),
+              NameToStr(c, CERT_X500_NAME_STR));
+    EXPECT_EQ(std::u16string(u"CN=\u5f20\u4e09, S=x;y, L=a=b, OU= padded , O=Say \"Hi\""),
+              NameToStr(c, CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG | CERT_NAME_STR_NO_QUOTING_FLAG));
+    CertFreeCertificateContext(c);
+}
+
+TEST_F(NamesTest, ShortBuffersAndBadNames)
+{
+    auto der = Make("/CN=Truncate Me");
+    PCCERT_CONTEXT c = Context(der);
+    WCHAR buf[5];
+    EXPECT_EQ(5u, CertNameToStrW(kEnc, &c->pCertInfo->Subject, CERT_X500_NAME_STR, buf, 5));
+    EXPECT_EQ(std::u16string(u"CN=T"), buf);
+    EXPECT_EQ(15u, CertNameToStrW(kEnc, &c->pCertInfo->Subject, CERT_X500_NAME_STR, nullptr, 0));
+
+    BYTE bad[] = {0x30, 0x05, 0x31, 0x03, 0x30, 0x01};
+    CERT_NAME_BLOB name{sizeof bad, bad};
+    WCHAR out[8] = {u'x'};
+    EXPECT_EQ(1u, CertNameToStrW(kEnc, &name, CERT_X500_NAME_STR, out, 8));
+    EXPECT_EQ(u'\0', out[0]);
+    CertFreeCertificateContext(c);
+}
+
+TEST_F(NamesTest, SimpleDisplayNameIsTheOneWindowsChooses)
+{
+    struct Case
+    {
+        const char* subject;
+        std::vector<std::string> extensions;
+        const char16_t* name;
+    } cases[] = {
+        {"/C=CN/O=Org/OU=Unit/CN=First/CN=Second", {}, u"First"},
+        {"/C=CN/O=Org/OU=Unit", {}, u"Unit"},
+        {"/C=CN/O=Org", {}, u"Org"},
+        {"/C=CN/emailAddress=who@example.com", {}, u"who@example.com"},
+        {"/C=CN/L=Town", {"subjectAltName=email:alt@example.com"}, u"alt@example.com"},
+        {"/L=Town/C=CN", {}, u"Town"},
+    };
+    for (const auto& k : cases)
+    {
+        qm::test::CertSpec spec;
+        spec.subject = k.subject;
+        spec.extensions = k.extensions;
+        auto der = Factory().Make(spec);
+        PCCERT_CONTEXT c = Context(der);
+        ASSERT_NE(nullptr, c);
+        EXPECT_EQ(std::u16string(k.name), DisplayName(c)) << k.subject;
+        CertFreeCertificateContext(c);
+    }
+}

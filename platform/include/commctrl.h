@@ -1,0 +1,68 @@
+// comctl32: the tooltip control.
+#pragma once
+
+#include "winuser.h"
+
+#define TOOLTIPS_CLASSW u"tooltips_class32"
+#define TOOLTIPS_CLASS TOOLTIPS_CLASSW
+
+typedef struct tagINITCOMMONCONTROLSEX
+{
+    DWORD dwSize;
+    DWORD dwICC;
+} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
+#define ICC_WIN95_CLASSES 0x000000FF
+#define ICC_BAR_CLASSES 0x00000004
+QMAPI BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
+QMAPI void WINAPI InitCommonControls(void);
+
+#define TTS_ALWAYSTIP 0x01
+#define TTS_NOPREFIX 0x02
+
+#define TTF_IDISHWND 0x0001
+#define TTF_CENTERTIP 0x0002
+#define TTF_SUBCLASS 0x0010
+#define TTF_TRACK 0x0020
+#define TTF_ABSOLUTE 0x0080
+#define TTF_TRANSPARENT 0x0100
+
+#define LPSTR_TEXTCALLBACKW ((LPWSTR)-1L)
+
+typedef struct tagTOOLINFOW
+{
+    UINT cbSize;
+    UINT uFlags;
+    HWND hwnd;
+    UINT_PTR uId;
+    RECT rect;
+    HINSTANCE hinst;
+    LPWSTR lpszText;
+    LPARAM lParam;
+    void* lpReserved;
+} TTTOOLINFOW, *PTOOLINFOW, *LPTTTOOLINFOW, TOOLINFOW;
+#define TTTOOLINFOW_V1_SIZE offsetof(TTTOOLINFOW, lParam)
+#define TTTOOLINFOW_V2_SIZE offsetof(TTTOOLINFOW, lpReserved)
+#define TTTOOLINFO TTTOOLINFOW
+#define TOOLINFO TOOLINFOW
+
+#define TTM_ACTIVATE (WM_USER + 1)
+#define TTM_SETDELAYTIME (WM_USER + 3)
+#define TTM_RELAYEVENT (WM_USER + 7)
+#define TTM_GETTOOLCOUNT (WM_USER + 13)
+#define TTM_POP (WM_USER + 28)
+#define TTM_SETMAXTIPWIDTH (WM_USER + 24)
+#define TTM_ADDTOOLW (WM_USER + 50)
+#define TTM_DELTOOLW (WM_USER + 51)
+#define TTM_NEWTOOLRECTW (WM_USER + 52)
+#define TTM_GETTOOLINFOW (WM_USER + 53)
+#define TTM_SETTOOLINFOW (WM_USER + 54)
+#define TTM_GETTEXTW (WM_USER + 56)
+#define TTM_UPDATETIPTEXTW (WM_USER + 57)
+#define TTM_ADDTOOL TTM_ADDTOOLW
+#define TTM_DELTOOL TTM_DELTOOLW
+#define TTM_GETTEXT TTM_GETTEXTW
+#define TTM_UPDATETIPTEXT TTM_UPDATETIPTEXTW
+
+#define TTN_FIRST (0U - 520U)
+#define TTN_SHOW (TTN_FIRST - 1)
+#define TTN_POP (TTN_FIRST - 2)

@@ -1,0 +1,39 @@
+// Key containers of the software providers, one file each in the user's folder of the
+// machine (or the machine's own folder for CRYPT_MACHINE_KEYSET). Changes are made under a
+// lock file and land by rename, so several processes can share one machine.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/kit.h"
+
+namespace qm::softcsp
+{
+struct StoredKey
+{
+    DWORD spec = 0;
+    DWORD flags = 0;     // CRYPT_EXPORTABLE ...
+    cspkit::Bytes blob;  // PRIVATEKEYBLOB
+};
+
+class CContainerStore
+{
+public:
+    explicit CContainerStore(bool machineKeys);
+    bool Exists(const std::string& name) const;
+    DWORD Create(const std::string& name);  // NTE_EXISTS when it is there
+    DWORD Delete(const std::string& name);  // NTE_BAD_KEYSET when it is not
+    DWORD PutKey(const std::string& name, const StoredKey& key); // NTE_BAD_KEYSET when gone
+    std::optional<StoredKey> GetKey(const std::string& name, DWORD spec) const;
+    std::vector<std::string> List() const;
+
+private:
+    std::filesystem::path FileOf(const std::string& name) const;
+    std::filesystem::path m_dir;
+};
+
+std::string DefaultContainerName();
+} // namespace qm::softcsp

@@ -1,0 +1,11 @@
+// Presentation when no GTK window is shown: windows exist only as their surfaces.
+#include "window_manager.h"
+
+namespace qm::win
+{
+bool IsPresenting() { return false; }
+bool PresentScreenSize(SIZE*) { return false; }
+void PresentWindow(HWND) {}
+void PresentHide(HWND) {}
+void PresentPump(bool) {}
+} // namespace qm::win

@@ -1,0 +1,8 @@
+// Start and stop of the crypto library's algorithm tables. Kept apart from the Windows
+// headers: the library's type names (X509_NAME ...) collide with CryptoAPI's constants.
+#pragma once
+
+// Registers all ciphers and digests of the library (once per script object).
+void RegisterCryptoLibraryAlgorithms();
+// Releases the library's global tables.
+void ReleaseCryptoLibraryTables();

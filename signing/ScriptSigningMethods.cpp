@@ -1,0 +1,261 @@
+// The four script methods that reach the signing agent.
+#include "ScriptablePluginObject.h"
+
+#include <oleauto.h>
+
+#include "ScriptSkeleton.h"
+#include "TextEncoding.h"
+#include "Trace.h"
+
+#define SOURCE_UNIT u"ScriptablePluginObject"
+
+namespace
+{
+// Strings of one call, freed when the handler ends.
+class CArgumentStrings
+{
+public:
+    ~CArgumentStrings()
+    {
+        for (BSTR bstr : m_rgbstr)
+        {
+            SysFreeString(bstr);
+        }
+    }
+    BSTR operator[](size_t i) const { return m_rgbstr[i]; }
+
+    // Copies the NPString, converts it to UTF-16 and keeps it as the next argument.
+    HRESULT Add(LPCWSTR lpwszHandler, const NPVariant& arg, LPCWSTR lpwszCopyStep, LPCWSTR lpwszConvertStep)
+    {
+        char* pszText = nullptr;
+        const NPString& str = NPVARIANT_TO_STRING(arg);
+        HRESULT hResult = ConverNPStringtoNULLEndString(&pszText, str.UTF8Characters, str.UTF8Length);
+        if (FAILED(hResult))
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszCopyStep, u"FAILED(hResult)", hResult);
+            return hResult;
+        }
+        TraceStepSucceeded(lpwszHandler, lpwszCopyStep);
+        LPWSTR lpwszText = nullptr;
+        DWORD cchText = 0;
+        hResult = UTF8ToUTF16(pszText, &lpwszText, &cchText);
+        delete[] pszText;
+        if (FAILED(hResult))
+        {
+            delete[] lpwszText;
+            TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszConvertStep, u"FAILED(hResult)", hResult);
+            return hResult;
+        }
+        BSTR bstrText = SysAllocStringLen(lpwszText, cchText);
+        delete[] lpwszText;
+        if (!bstrText)
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszConvertStep, u"!bstrText", E_OUTOFMEMORY);
+            return E_OUTOFMEMORY;
+        }
+        TraceStepSucceeded(lpwszHandler, lpwszConvertStep);
+        QM_TRACE_INFO(lpwszHandler, (LPCWSTR)bstrText);
+        m_rgbstr[m_cCount++] = bstrText;
+        return S_OK;
+    }
+
+private:
+    BSTR m_rgbstr[4] = {};
+    size_t m_cCount = 0;
+};
+
+// Places the agent's wide result into the result variant; false leaves it Null.
+HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult, NPVariant* result)
+{
+    LPSTR pszResult = nullptr;
+    DWORD cbResult = 0;
+    HRESULT hResult = UTF16ToUTF8(bstrResult ? bstrResult : u"", &pszResult, &cbResult);
+    if (FAILED(hResult))
+    {
+        delete[] pszResult;
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszStep, u"FAILED(hResult)", hResult);
+        return hResult;
+    }
+    TraceStepSucceeded(lpwszHandler, lpwszStep);
+    bool bPlaced = ConvertStringToNPVariant(pszResult, result);
+    delete[] pszResult;
+    if (!bPlaced)
+    {
+        // The page must not read a lost result as success.
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, u"ConvertStringToNPVariant", u"!bResult", E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+} // namespace
+
+bool CScriptablePluginObject::npSelectCertificate(const NPVariant* args, uint32_t argCount, NPVariant* result)
+{
+    static const WCHAR s_wszName[] = u"CScriptablePluginObject::npSelectCertificate";
+    TraceHelper trace(s_wszName);
+    TraceParameterInfo(args, argCount);
+    VARIANT_BOOL bChosen = VARIANT_FALSE;
+    HRESULT hResult = S_OK;
+    CArgumentStrings strings;
+    if (4 != argCount || !NPVARIANT_IS_STRING(args[0]) || !NPVARIANT_IS_STRING(args[1]) ||
+        !NPVARIANT_IS_STRING(args[2]) || !NPVARIANT_IS_STRING(args[3]))
+    {
+        hResult = E_INVALIDARG;
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check parameter",
+                          u"4 != argCount || !NPVARIANT_IS_STRING(args[0]) || !NPVARIANT_IS_STRING(args[1]) || "
+                          u"!NPVARIANT_IS_STRING(args[2]) || !NPVARIANT_IS_STRING(args[3])",
+                          hResult);
+    }
+    else if (FAILED(hResult = strings.Add(s_wszName, args[0], u"ConverNPStringtoNULLEndString - SubjectDNFilter",
+                                          u"UTF8ToUTF16 - SubjectDNFilter")) ||
+             FAILED(hResult = strings.Add(s_wszName, args[1], u"ConverNPStringtoNULLEndString - IssuerDNFilter",
+                                          u"UTF8ToUTF16 - IssuerDNFilter")) ||
+             FAILED(hResult = strings.Add(s_wszName, args[2], u"ConverNPStringtoNULLEndString - SNFilter",
+                                          u"UTF8ToUTF16 - SNFilter")) ||
+             FAILED(hResult = strings.Add(s_wszName, args[3], u"ConverNPStringtoNULLEndString - pchUTF8CSPNameList",
+                                          u"UTF8ToUTF16 - lpwUTF16CSPNameList")))
+    {
+    }
+    else
+    {
+        hResult = m_objCryptoAgent.SelectCertificate(strings[0], strings[1], strings[2], strings[3], &bChosen);
+        if (FAILED(hResult))
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"m_objCryptoAgent.SelectCertificate", u"FAILED(hResult)",
+                              hResult);
+        }
+        else
+        {
+            TraceStepSucceeded(s_wszName, u"m_objCryptoAgent.SelectCertificate");
+        }
+    }
+    BOOLEAN_TO_NPVARIANT(SUCCEEDED(hResult) && bChosen == VARIANT_TRUE, *result);
+    m_hrLastResult = hResult;
+    return SUCCEEDED(hResult);
+}
+
+bool CScriptablePluginObject::npGetSignCertInfo(const NPVariant* args, uint32_t argCount, NPVariant* result)
+{
+    static const WCHAR s_wszName[] = u"CScriptablePluginObject::npGetSignCertInfo";
+    TraceHelper trace(s_wszName);
+    TraceParameterInfo(args, argCount);
+    HRESULT hResult = S_OK;
+    CArgumentStrings strings;
+    BSTR bstrInfo = nullptr;
+    if (1 != argCount || !NPVARIANT_IS_STRING(args[0]))
+    {
+        hResult = E_INVALIDARG;
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check parameter", u"1 != argCount || !NPVARIANT_IS_STRING(args[0])",
+                          hResult);
+    }
+    else if (FAILED(hResult = strings.Add(s_wszName, args[0], u"ConverNPStringtoNULLEndString - InfoType",
+                                          u"UTF8ToUTF16 - InfoType")))
+    {
+    }
+    else if (FAILED(hResult = m_objCryptoAgent.GetSignCertInfo(strings[0], &bstrInfo)))
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"m_objCryptoAgent.GetSignCertInfo", u"FAILED(hResult)", hResult);
+    }
+    else
+    {
+        TraceStepSucceeded(s_wszName, u"m_objCryptoAgent.GetSignCertInfo");
+        hResult = PlaceWideResult(s_wszName, u"UTF16ToUTF8 - Reture Content Info", bstrInfo, result);
+    }
+    SysFreeString(bstrInfo);
+    if (FAILED(hResult))
+    {
+        NULL_TO_NPVARIANT(*result);
+    }
+    m_hrLastResult = hResult;
+    return SUCCEEDED(hResult);
+}
+
+bool CScriptablePluginObject::npSignMsgPKCS7(const NPVariant* args, uint32_t argCount, NPVariant* result)
+{
+    static const WCHAR s_wszName[] = u"CScriptablePluginObject::npSignMsgPKCS7";
+    TraceHelper trace(s_wszName);
+    TraceParameterInfo(args, argCount);
+    HRESULT hResult = S_OK;
+    CArgumentStrings strings;
+    BSTR bstrSignature = nullptr;
+    if (3 != argCount || !NPVARIANT_IS_STRING(args[0]) || !NPVARIANT_IS_STRING(args[1]) ||
+        !NPVARIANT_IS_BOOLEAN(args[2]))
+    {
+        hResult = E_INVALIDARG;
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check parameter",
+                          u"3 != argCount || !NPVARIANT_IS_STRING(args[0])|| !NPVARIANT_IS_STRING(args[1])|| "
+                          u"!NPVARIANT_IS_BOOLEAN(args[2])",
+                          hResult);
+    }
+    else if (FAILED(hResult = strings.Add(s_wszName, args[0], u"ConverNPStringtoNULLEndString - SourceData",
+                                          u"UTF8ToUTF16 - SourceData")) ||
+             FAILED(hResult = strings.Add(s_wszName, args[1], u"ConverNPStringtoNULLEndString - Hash Algorithm",
+                                          u"UTF8ToUTF16 - Hash Algorithm")))
+    {
+    }
+    else
+    {
+        VARIANT_BOOL bAttached = NPVARIANT_TO_BOOLEAN(args[2]) ? VARIANT_TRUE : VARIANT_FALSE;
+        hResult = m_objCryptoAgent.SignMsgPKCS7(strings[0], strings[1], bAttached, &bstrSignature);
+        if (FAILED(hResult))
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"m_objCryptoAgent.SignMsgPKCS7", u"FAILED(hResult)", hResult);
+        }
+        else
+        {
+            TraceStepSucceeded(s_wszName, u"m_objCryptoAgent.SignMsgPKCS7");
+            hResult = PlaceWideResult(s_wszName, u"UTF16ToUTF8 - Reture Signature", bstrSignature, result);
+        }
+    }
+    SysFreeString(bstrSignature);
+    if (FAILED(hResult))
+    {
+        NULL_TO_NPVARIANT(*result);
+    }
+    m_hrLastResult = hResult;
+    return SUCCEEDED(hResult);
+}
+
+bool CScriptablePluginObject::npSignHashMsgPKCS7Detached(const NPVariant* args, uint32_t argCount,
+                                                         NPVariant* result)
+{
+    static const WCHAR s_wszName[] = u"CScriptablePluginObject::npSignHashMsgPKCS7Detached";
+    TraceHelper trace(s_wszName);
+    TraceParameterInfo(args, argCount);
+    HRESULT hResult = S_OK;
+    CArgumentStrings strings;
+    BSTR bstrSignature = nullptr;
+    if (2 != argCount || !NPVARIANT_IS_STRING(args[0]) || !NPVARIANT_IS_STRING(args[1]))
+    {
+        hResult = E_INVALIDARG;
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check parameter",
+                          u"2 != argCount || !NPVARIANT_IS_STRING(args[0])|| !NPVARIANT_IS_STRING(args[1])", hResult);
+    }
+    else if (FAILED(hResult = strings.Add(s_wszName, args[0], u"ConverNPStringtoNULLEndString - SourceData",
+                                          u"UTF8ToUTF16 - SourceData")) ||
+             FAILED(hResult = strings.Add(s_wszName, args[1], u"ConverNPStringtoNULLEndString - Hash Algorithm",
+                                          u"UTF8ToUTF16 - Hash Algorithm")))
+    {
+    }
+    else
+    {
+        hResult = m_objCryptoAgent.SignHashMsgPKCS7Detached(strings[0], strings[1], &bstrSignature);
+        if (FAILED(hResult))
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"m_objCryptoAgent.SignHashMsgPKCS7Detached", u"FAILED(hResult)",
+                              hResult);
+        }
+        else
+        {
+            TraceStepSucceeded(s_wszName, u"m_objCryptoAgent.SignHashMsgPKCS7Detached");
+            hResult = PlaceWideResult(s_wszName, u"UTF16ToUTF8 - Reture Signature", bstrSignature, result);
+        }
+    }
+    SysFreeString(bstrSignature);
+    if (FAILED(hResult))
+    {
+        NULL_TO_NPVARIANT(*result);
+    }
+    m_hrLastResult = hResult;
+    return SUCCEEDED(hResult);
+}

@@ -1,0 +1,64 @@
+#include "SignatureSteps.h"
+
+#include "HResult.h"
+#include "Trace.h"
+#include "ZeroedArray.h"
+
+#define SOURCE_UNIT u"CryptoAgent"
+
+HRESULT FailedCallResult(bool bKeepCustomer)
+{
+    HRESULT hResult = bKeepCustomer ? HResultFromLastErrorKeepCustomer() : HResultFromLastError();
+    // A failed call that left no code behind must not read as success.
+    return SUCCEEDED(hResult) ? E_FAIL : hResult;
+}
+
+HRESULT SignHashObject(LPCWSTR lpwszOperation, HCRYPTHASH hHash, DWORD dwKeySpec, bool bKeepCustomer,
+                       BYTE** ppbSignature, DWORD* pcbSignature)
+{
+    DWORD cbSignature = 0;
+    if (!CryptSignHashW(hHash, dwKeySpec, nullptr, 0, nullptr, &cbSignature))
+    {
+        HRESULT hResult = FailedCallResult(bKeepCustomer);
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CryptSignHash(1)", u"!bResult", hResult);
+        return hResult;
+    }
+    TraceStepSucceeded(lpwszOperation, u"CryptSignHash(1)");
+    BYTE* pbSignature = NewZeroedArray<BYTE>(cbSignature);
+    if (!pbSignature)
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"New buffer", u"!pbyPKCS1Signature", E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    if (!CryptSignHashW(hHash, dwKeySpec, nullptr, 0, pbSignature, &cbSignature))
+    {
+        HRESULT hResult = FailedCallResult(bKeepCustomer);
+        delete[] pbSignature;
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CryptSignHash(2)", u"!bResult", hResult);
+        return hResult;
+    }
+    TraceStepSucceeded(lpwszOperation, u"CryptSignHash(2)");
+    *ppbSignature = pbSignature;
+    *pcbSignature = cbSignature;
+    return S_OK;
+}
+
+void TraceProviderName(LPCWSTR lpwszOperation, HCRYPTPROV hProv)
+{
+    if (!IsTraceFlagEnabled(TRACE_FLAG_INFO))
+    {
+        return;
+    }
+    DWORD dwLastError = GetLastError();
+    DWORD cbName = 0;
+    if (CryptGetProvParam(hProv, PP_NAME, nullptr, &cbName, 0) && cbName)
+    {
+        CHAR* pszName = NewZeroedArray<CHAR>((unsigned long long)cbName + 1);
+        if (pszName && CryptGetProvParam(hProv, PP_NAME, reinterpret_cast<BYTE*>(pszName), &cbName, 0))
+        {
+            QM_TRACE_INFO(lpwszOperation, pszName);
+        }
+        delete[] pszName;
+    }
+    SetLastError(dwLastError);
+}

@@ -1,0 +1,1 @@
+var o = plugin.LeakObject(); print(o.Name());

@@ -1,0 +1,4 @@
+function page() { throw new Error('page failed'); }
+print('before');
+page();
+print('not reached');

@@ -1,0 +1,144 @@
+// qmctl init: a machine with the defaults of the Windows the kit was made for.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "command.h"
+#include "qm/com_registration.h"
+#include "qm/csp_registration.h"
+#include "qm/machine.h"
+#include "reg_text.h"
+#include "reg_walk.h"
+#include "system_links.h"
+
+namespace qmctl
+{
+namespace
+{
+struct Fact
+{
+    const char16_t* key;
+    const char16_t* name;
+    const char16_t* value;
+};
+
+// Facts the machine reports as Windows does; values already present are kept.
+const Fact kFacts[] = {
+    {u"SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", u"ACP", u"936"},
+    {u"SYSTEM\\CurrentControlSet\\Control\\Nls\\Language", u"InstallLanguage", u"0409"},
+    {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"CurrentVersion", u"6.1"},
+    {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"CurrentBuildNumber", u"7601"},
+    {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"ProductName", u"Windows 7 Professional"},
+    {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"CSDVersion", u"Service Pack 1"},
+};
+
+const char16_t* const kMachineKeys[] = {u"SOFTWARE\\Classes", u"SOFTWARE\\Microsoft\\SystemCertificates"};
+const char16_t* const kUserKeys[] = {u"Software\\Microsoft\\SystemCertificates"};
+
+// The platform's COM servers go under HKCR, which needs the process elevated while it writes.
+HRESULT RegisterServers()
+{
+    const bool wasElevated = qm::IsProcessElevated();
+    qm::SetProcessElevated(true);
+    const HRESULT hr = qm::RegisterPlatformServers();
+    qm::SetProcessElevated(wasElevated);
+    return hr;
+}
+
+std::string HresultText(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+std::string UserName()
+{
+    if (const char* user = std::getenv("USER"); user && *user)
+        return user;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name)
+        return pw->pw_name;
+    return "User";
+}
+
+LSTATUS EnsureKey(HKEY root, const char16_t* path)
+{
+    HKEY key = nullptr;
+    LSTATUS st = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+    if (st == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return st;
+}
+
+LSTATUS EnsureFact(const Fact& fact)
+{
+    HKEY key = nullptr;
+    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fact.key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                 nullptr, &key, nullptr);
+    if (st != ERROR_SUCCESS)
+        return st;
+    st = RegQueryValueExW(key, fact.name, nullptr, nullptr, nullptr, nullptr);
+    if (st == ERROR_FILE_NOT_FOUND)
+    {
+        std::u16string value = fact.value;
+        st = RegSetValueExW(key, fact.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            DWORD((value.size() + 1) * sizeof(char16_t)));
+    }
+    RegCloseKey(key);
+    return st;
+}
+
+int Run(const Args& args)
+{
+    if (!args.empty())
+        return Fail("usage: qmctl init", kUsage);
+    for (const auto* path : kMachineKeys)
+        if (LSTATUS st = EnsureKey(HKEY_LOCAL_MACHINE, path); st != ERROR_SUCCESS)
+            return Fail("HKEY_LOCAL_MACHINE\\" + Utf8(path) + ": " + StatusText(st));
+    for (const auto* path : kUserKeys)
+        if (LSTATUS st = EnsureKey(HKEY_CURRENT_USER, path); st != ERROR_SUCCESS)
+            return Fail("HKEY_CURRENT_USER\\" + Utf8(path) + ": " + StatusText(st));
+    for (const auto& fact : kFacts)
+        if (LSTATUS st = EnsureFact(fact); st != ERROR_SUCCESS)
+            return Fail("HKEY_LOCAL_MACHINE\\" + Utf8(fact.key) + " " + Utf8(fact.name) + ": " + StatusText(st));
+    if (HRESULT hr = RegisterServers(); FAILED(hr))
+        return Fail("registering the platform's COM servers in " + qm::PlatformServerDirectory().string() + ": " +
+                    HresultText(hr));
+
+    const auto drive = qm::MachineDirectory() / "drive_c";
+    const std::filesystem::path folders[] = {
+        "Windows", "Windows/System32", "Windows/Temp", "Program Files",
+        std::filesystem::path("Users") / UserName() / "AppData/Local/Temp",
+    };
+    for (const auto& folder : folders)
+    {
+        std::error_code ec;
+        std::filesystem::create_directories(drive / folder, ec);
+        if (ec)
+            return Fail((drive / folder).string() + ": " + ec.message());
+    }
+    // The platform's software providers: rsaenh.dll in System32 and their provider entries.
+    if (auto e = LinkSystemLibrary("rsaenh.dll", BuiltLibrary("rsaenh.so")); !e.empty())
+        return Fail(e);
+    if (LONG st = qm::RegisterPlatformCryptProviders(); st != ERROR_SUCCESS)
+        return Fail("registering the platform's cryptographic providers: " + StatusText(st));
+    return kOk;
+}
+
+const CommandRegistration kInit({
+    "init",
+    "qmctl init\n",
+    "  Makes the machine (again: nothing that exists is changed): the registry hives\n"
+    "  with the Windows 7 SP1 facts (Nls CodePage ACP 936, Language InstallLanguage\n"
+    "  0409, Windows NT\\CurrentVersion 6.1 build 7601 \"Windows 7 Professional\"),\n"
+    "  the platform's COM servers (the MSXML DOM document) registered under HKCR\\CLSID,\n"
+    "  and drive_c with Windows, Windows\\System32, Windows\\Temp, Program Files and\n"
+    "  Users\\<user>\\AppData\\Local\\Temp; the platform's software providers (Base,\n"
+    "  Enhanced, Enhanced RSA and AES, Strong) with rsaenh.dll in System32.\n",
+    Run,
+});
+} // namespace
+} // namespace qmctl

@@ -1,0 +1,153 @@
+// qmctl token: a token for the machine (SoftHSM2 storage in the machine) and its provider
+// registered as the vendor's CSP is.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "command.h"
+#include "qm/csp_registration.h"
+#include "qm/machine.h"
+#include "reg_text.h"
+#include "reg_walk.h"
+#include "system_links.h"
+
+extern char** environ;
+
+namespace qmctl
+{
+namespace
+{
+const char16_t kConfigKey[] = u"SOFTWARE\\Quillmark\\TokenCSP";
+
+std::string Option(const Args& args, const std::string& name, const std::string& fallback)
+{
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == name)
+            return args[i + 1];
+    return fallback;
+}
+
+int RunTool(std::vector<std::string> args, const std::string& conf)
+{
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = {"SOFTHSM2_CONF=" + conf};
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("SOFTHSM2_CONF=", 0) != 0)
+            env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+LSTATUS SetString(HKEY key, const char16_t* name, const std::string& value)
+{
+    std::u16string wide = Utf16(value);
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                          DWORD((wide.size() + 1) * 2));
+}
+
+int Create(const Args& args)
+{
+    if (args.empty() || args[0].rfind("--", 0) == 0)
+        return Fail("usage: qmctl token create PROVIDER [--label L] [--pin P] [--so-pin S] "
+                    "[--library FILE.dll] [--module SO]",
+                    kUsage);
+    std::string provider = args[0];
+    std::string label = Option(args, "--label", "QMTOKEN");
+    std::string pin = Option(args, "--pin", "123456");
+    std::string soPin = Option(args, "--so-pin", "12345678");
+    std::string library = Option(args, "--library", "PellixCSP11_5150.dll");
+    std::string module = Option(args, "--module", "/usr/lib/softhsm/libsofthsm2.so");
+
+    auto machine = qm::MachineDirectory();
+    auto conf = machine / "softhsm2.conf";
+    std::error_code ec;
+    std::filesystem::create_directories(machine / "tokens", ec);
+    if (!std::filesystem::exists(conf, ec))
+        std::ofstream(conf) << "directories.tokendir = " << (machine / "tokens").string()
+                            << "\nobjectstore.backend = file\nlog.level = ERROR\n";
+    if (RunTool({"softhsm2-util", "--init-token", "--free", "--label", label, "--so-pin", soPin, "--pin", pin},
+                conf.string()) != 0)
+        return Fail("softhsm2-util could not make the token " + label);
+    if (auto e = LinkSystemLibrary(library, module); !e.empty())
+        return Fail(e);
+    if (auto e = LinkSystemLibrary("tokencsp.dll", BuiltLibrary("tokencsp.so")); !e.empty())
+        return Fail(e);
+    if (LONG st = qm::RegisterCryptProvider(Utf16(provider), u"tokencsp.dll", 1); st != ERROR_SUCCESS)
+        return Fail("provider " + provider + ": " + StatusText(st));
+    HKEY key = nullptr;
+    std::u16string path = std::u16string(kConfigKey) + u"\\" + Utf16(provider);
+    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                 nullptr);
+    if (st == ERROR_SUCCESS)
+    {
+        st = SetString(key, u"PKCS11Library", library);
+        if (st == ERROR_SUCCESS)
+            st = SetString(key, u"TokenLabel", label);
+        if (st == ERROR_SUCCESS)
+            st = SetString(key, u"PIN", pin);
+        RegCloseKey(key);
+    }
+    if (st != ERROR_SUCCESS)
+        return Fail("token configuration: " + StatusText(st));
+    std::printf("%s\n", provider.c_str());
+    return kOk;
+}
+
+int List()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return kOk;
+    for (DWORD i = 0;; ++i)
+    {
+        char16_t name[260];
+        DWORD length = 260;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        std::printf("%s\n", Utf8(std::u16string(name, length)).c_str());
+    }
+    RegCloseKey(key);
+    return kOk;
+}
+
+int Run(const Args& args)
+{
+    if (!args.empty() && args[0] == "create")
+        return Create(Args(args.begin() + 1, args.end()));
+    if (args.size() == 1 && args[0] == "list")
+        return List();
+    return Fail("usage: qmctl token create PROVIDER ... | qmctl token list", kUsage);
+}
+
+const CommandRegistration kToken({
+    "token",
+    "qmctl token create PROVIDER [--label L] [--pin P] [--so-pin S] [--library FILE.dll] [--module SO]\n"
+    "qmctl token list\n",
+    "  create: makes a SoftHSM2 token (label QMTOKEN, PIN 123456 unless given) whose storage\n"
+    "  lies in the machine, links the vendor's PKCS#11 library name (PellixCSP11_5150.dll)\n"
+    "  and tokencsp.dll in the machine's System32, and registers PROVIDER under the provider\n"
+    "  key (image tokencsp.dll, type 1) with its token configuration.\n"
+    "  list: the token providers of the machine.\n",
+    Run,
+});
+} // namespace
+} // namespace qmctl
