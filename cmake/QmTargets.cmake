@@ -14,8 +14,13 @@ function(qm_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set(env)
+  if(QM_SANITIZE)
+    # Process-wide caches of the text libraries are not leaks (cmake/lsan.supp).
+    set(env ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+  endif()
   gtest_discover_tests(${name}
-    PROPERTIES LABELS ${T_LABEL}
+    PROPERTIES LABELS ${T_LABEL} ${env}
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
 endfunction()
@@ -28,10 +33,11 @@ function(qm_script_test name)
   set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL})
 endfunction()
 
-# qm_fuzzer(<name> SOURCES <files...> [LIBS <libs...>])
-# libFuzzer target, built only with QM_FUZZ (the asan preset under clang).
+# qm_fuzzer(<name> SOURCES <files...> [LIBS <libs...>] [SEEDS <files...>])
+# libFuzzer target, built only with QM_FUZZ (the asan preset under clang). SEEDS: inputs the
+# bounded run starts from (read only; nothing is written beside them).
 function(qm_fuzzer name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;CORPUS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;CORPUS;SEEDS" ${ARGN})
   if(NOT QM_FUZZ)
     return()
   endif()
@@ -41,7 +47,13 @@ function(qm_fuzzer name)
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   # A short bounded run is part of the test suite.
-  add_test(NAME fuzz.${name} COMMAND ${name} -runs=20000 -max_len=4096 -seed=1)
+  set(seeds)
+  if(T_SEEDS)
+    list(TRANSFORM T_SEEDS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    list(JOIN T_SEEDS "," seeds)
+    set(seeds -seed_inputs=${seeds})
+  endif()
+  add_test(NAME fuzz.${name} COMMAND ${name} -runs=20000 -max_len=4096 -seed=1 ${seeds})
   set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz)
 endfunction()
 

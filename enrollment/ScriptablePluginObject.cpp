@@ -24,7 +24,15 @@ struct SCRIPT_METHOD
 // Matched in this order; names are case-sensitive.
 #define ENROLLMENT_SCRIPT_METHODS                                                                              \
     {                                                                                                          \
-        {"Brevan_GetVersion", &CScriptablePluginObject::npBrevan_GetVersion},                                  \
+        {"Brevan_GetCSPInfo", &CScriptablePluginObject::npBrevan_GetCSPInfo},                                  \
+            {"Brevan_GetAllCertInfo", &CScriptablePluginObject::npBrevan_GetAllCertInfo},                      \
+            {"Brevan_SetCSPInfo", &CScriptablePluginObject::npBrevan_SetCSPInfo},                              \
+            {"Brevan_SetKeyAlgorithm", &CScriptablePluginObject::npBrevan_SetKeyAlgorithm},                    \
+            {"Brevan_GetContainer", &CScriptablePluginObject::npBrevan_GetContainer},                          \
+            {"Brevan_ImportSignCert", &CScriptablePluginObject::npBrevan_ImportSignCert},                      \
+            {"Brevan_PKCS10CertRequisition", &CScriptablePluginObject::npBrevan_PKCS10CertRequisition},        \
+            {"Brevan_ImportEncryptCert", &CScriptablePluginObject::npBrevan_ImportEncryptCert},                \
+            {"Brevan_GetVersion", &CScriptablePluginObject::npBrevan_GetVersion},                              \
             {"GetLastErrorDesc", &CScriptablePluginObject::npGetLastErrorDesc},                                \
     }
 

@@ -4,6 +4,9 @@
 #include <string> // before windows.h: the CRT's char16_t overloads must not join std::
 
 #include <windows.h>
+#include <oleauto.h>
+
+#include "ByteBuffer.h"
 
 #define BASE64_FLAG_NO_PADDING 0x00000001
 #define BASE64_FLAG_NO_CRLF 0x00000002
@@ -24,3 +27,8 @@ HRESULT Base64EncodeWithFlags(DWORD dwFlags, LPSTR* ppszText, const BYTE* pbData
 
 // Skips characters outside the alphabet; a zero character that begins a group ends the text.
 HRESULT Base64DecodeEx(int nTextLength, BYTE** ppbData, LPCSTR pszText, DWORD* pcbData);
+
+// The Base64 text of the parts joined, as one new BSTR of exactly its length; no joined copy
+// of the bytes is made. Same text and flags as Base64Encode.
+HRESULT Base64EncodePartsToBstr(DWORD dwFlags, const BYTE_PART* rgParts, DWORD cParts, BSTR* pbstrText,
+                                DWORD* pcchText);

@@ -22,6 +22,14 @@ HRESULT AnyFragmentIn(LPCWSTR lpwszText, const FilterFragmentList& lstFragments)
     return E_FAIL;
 }
 
+bool AllZero(const BYTE* pb, DWORD cb)
+{
+    for (DWORD i = 0; i < cb; ++i)
+        if (pb[i] != 0)
+            return false;
+    return true;
+}
+
 HRESULT NameCheck(HRESULT hrText, LPWSTR pwszText, const FilterFragmentList& lstFragments, LPCWSTR lpwszLabel)
 {
     if (FAILED(hrText))
@@ -139,7 +147,13 @@ HRESULT CheckCertSerialNumber(PCCERT_CONTEXT pCert, const BYTE* pbSerial, DWORD 
     if (!pbSerial)
         return S_OK;
     const CRYPT_INTEGER_BLOB& serial = pCert->pCertInfo->SerialNumber;
-    if (serial.cbData != cbSerial || std::memcmp(serial.pbData, pbSerial, cbSerial) != 0)
+    // Equal as numbers: the longer one's extra (most significant) bytes are zero. A serial
+    // written without the DER sign byte 00 still names its certificate, and a filter that
+    // differs anywhere never does; nothing past cbSerial is read.
+    const DWORD cbCommon = serial.cbData < cbSerial ? serial.cbData : cbSerial;
+    if (std::memcmp(serial.pbData, pbSerial, cbCommon) != 0 ||
+        !AllZero(serial.pbData + cbCommon, serial.cbData - cbCommon) ||
+        !AllZero(pbSerial + cbCommon, cbSerial - cbCommon))
     {
         QM_TRACE(TRACE_FLAG_FAILURE, cbSerial, serial.cbData);
         return E_FAIL;

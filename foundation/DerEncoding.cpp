@@ -29,21 +29,29 @@ bool IsWritableTag(BYTE bTag)
     }
 }
 
-// INTEGER of a 32-byte big-endian coordinate: a 0x00 sign byte when its top bit is set.
+// INTEGER of a 32-byte big-endian coordinate in its minimal form: leading zero bytes go
+// (one stays for zero), and a 0x00 sign byte comes first when the top bit is set. Verifiers
+// reject padded INTEGERs, and about one signature in 128 has r or s below 2^248.
 HRESULT EncodeCoordinate(const BYTE* pbCoordinate, LPCWSTR lpwszLabelSigned, LPCWSTR lpwszLabelPlain,
                          BYTE** ppbEncoded, DWORD* pcbEncoded)
 {
+    DWORD iFirst = 0;
+    while (iFirst + 1 < SM2_COORDINATE_SIZE && pbCoordinate[iFirst] == 0)
+    {
+        ++iFirst;
+    }
+    const DWORD cbNumber = SM2_COORDINATE_SIZE - iFirst;
     HRESULT hResult;
-    if (pbCoordinate[0] & 0x80)
+    if (pbCoordinate[iFirst] & 0x80)
     {
         BYTE rgbSigned[SM2_COORDINATE_SIZE + 1] = {0};
-        memcpy(rgbSigned + 1, pbCoordinate, SM2_COORDINATE_SIZE);
-        hResult = ASN1Encode(ASN_TAG_INTEGER, rgbSigned, sizeof(rgbSigned), ppbEncoded, pcbEncoded);
+        memcpy(rgbSigned + 1, pbCoordinate + iFirst, cbNumber);
+        hResult = ASN1Encode(ASN_TAG_INTEGER, rgbSigned, cbNumber + 1, ppbEncoded, pcbEncoded);
         TraceResult(hResult, lpwszLabelSigned);
     }
     else
     {
-        hResult = ASN1Encode(ASN_TAG_INTEGER, pbCoordinate, SM2_COORDINATE_SIZE, ppbEncoded, pcbEncoded);
+        hResult = ASN1Encode(ASN_TAG_INTEGER, pbCoordinate + iFirst, cbNumber, ppbEncoded, pcbEncoded);
         TraceResult(hResult, lpwszLabelPlain);
     }
     return hResult;

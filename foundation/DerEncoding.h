@@ -23,8 +23,8 @@ HRESULT CalculateASNValueLength(DWORD cbValue, BYTE** ppbLength, DWORD* pcbLengt
 // Tag, length octets, value copied unchanged. Only the tags above are written.
 HRESULT ASN1Encode(DWORD dwTag, const BYTE* pbValue, DWORD cbValue, BYTE** ppbEncoded, DWORD* pcbEncoded);
 
-// SEQUENCE { INTEGER r, INTEGER s } of a 64-byte r || s; bWrapInOctetString selects the
-// OCTET STRING around it.
+// SEQUENCE { INTEGER r, INTEGER s } of a 64-byte r || s (each 32 bytes, big-endian), with
+// minimal INTEGERs; bWrapInOctetString selects the OCTET STRING around it.
 HRESULT SM2EncodeRawSignatureAs(BYTE** ppbEncoded, DWORD* pcbEncoded, const BYTE* pbRaw, DWORD cbRaw,
                                 bool bWrapInOctetString);
 

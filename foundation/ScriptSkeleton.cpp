@@ -77,8 +77,7 @@ bool ConvertStringToNPVariant(const char* pszText, NPVariant* result)
         QM_TRACE_ERROR(u"ConvertStringToNPVariant", u"!NPN_MemAlloc");
         return false;
     }
-    memset(pszCopy, 0, cbText + 1);
-    memcpy(pszCopy, pszText, cbText);
+    memcpy(pszCopy, pszText, cbText + 1);
     STRINGN_TO_NPVARIANT(pszCopy, cbText, *result);
     return true;
 }
@@ -141,7 +140,8 @@ HRESULT ConverNPStringtoNULLEndString(char** ppszText, const NPUTF8* pchUTF8, ui
         TraceResult(E_POINTER, u"Check parameter");
         return E_POINTER;
     }
-    char* pszText = NewZeroedArray<char>((unsigned long long)cbLength + 1);
+    // The copy fills the buffer; only the terminator is left to set.
+    char* pszText = NewUnclearedArray<char>((unsigned long long)cbLength + 1);
     if (!pszText)
     {
         TraceResult(E_OUTOFMEMORY, u"New Memory");
@@ -151,6 +151,7 @@ HRESULT ConverNPStringtoNULLEndString(char** ppszText, const NPUTF8* pchUTF8, ui
     {
         memcpy(pszText, pchUTF8, cbLength);
     }
+    pszText[cbLength] = 0;
     *ppszText = pszText;
     QM_TRACE_INFO(cbLength, pszText);
     return S_OK;

@@ -22,3 +22,14 @@ inline T* NewZeroedArray(unsigned long long ullCount)
     }
     return p;
 }
+
+// The same limits without the clearing, for a buffer that its producer fills completely.
+template <class T>
+inline T* NewUnclearedArray(unsigned long long ullCount)
+{
+    if (ullCount == 0 || ullCount > MAX_BLOCK_BYTES / sizeof(T))
+    {
+        return nullptr;
+    }
+    return new (std::nothrow) T[(size_t)ullCount];
+}

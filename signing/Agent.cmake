@@ -3,21 +3,22 @@ include_guard(GLOBAL)
 
 set(QM_SIGNING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# The agent; the choice among several candidates needs the selection dialog, and until it
-# is in the tree only a single candidate can be chosen.
+# The agent. The choice among several candidates belongs to the selection dialog; without
+# it (a tree that lacks Dialog.cmake) only a single candidate can be chosen.
 set(QM_SIGNING_AGENT_SOURCES
   ${QM_SIGNING_DIR}/CryptoAgent.cpp
   ${QM_SIGNING_DIR}/CryptoAgentCertInfo.cpp
   ${QM_SIGNING_DIR}/CryptoAgentSelection.cpp)
-if(EXISTS ${QM_SIGNING_DIR}/CertificateDialogs.h)
+if(TARGET qmsigning_dialog)
   list(APPEND QM_SIGNING_AGENT_SOURCES ${QM_SIGNING_DIR}/CertificateChoiceDialog.cpp)
+  set(QM_SIGNING_AGENT_DIALOG qmsigning_dialog)
 else()
   list(APPEND QM_SIGNING_AGENT_SOURCES ${QM_SIGNING_DIR}/CertificateChoiceSingle.cpp)
+  set(QM_SIGNING_AGENT_DIALOG)
 endif()
 
 # Signing roads over CryptoAPI and the SignedData writers.
 add_library(qmsigning_roads OBJECT
-  ${QM_SIGNING_DIR}/DerBuffer.cpp
   ${QM_SIGNING_DIR}/HashAlgorithm.cpp
   ${QM_SIGNING_DIR}/ObjectIdentifier.cpp
   ${QM_SIGNING_DIR}/Pkcs7Writer.cpp
@@ -50,7 +51,7 @@ target_link_libraries(qmsigning_test_csp PRIVATE qmwin OpenSSL::Crypto)
 set_target_properties(qmsigning_test_csp PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
 qm_gtest(signing_roads_test LABEL signing
-  SOURCES ${QM_SIGNING_DIR}/tests/SigningRoadsTest.cpp
+  SOURCES ${QM_SIGNING_DIR}/tests/SigningRoadsTest.cpp ${QM_SIGNING_DIR}/tests/RecordingCspMachine.cpp
   LIBS qmsigning_roads qmfoundation_core qmsigning_testsigner)
 target_compile_definitions(signing_roads_test PRIVATE QM_TEST_CSP_PATH="$<TARGET_FILE:qmsigning_test_csp>")
 add_dependencies(signing_roads_test qmsigning_test_csp)
@@ -70,7 +71,7 @@ endif()
 
 qm_gtest(signing_agent_test LABEL signing
   SOURCES ${QM_SIGNING_DIR}/tests/CryptoAgentTest.cpp ${QM_SIGNING_DIR}/tests/RecordingCspMachine.cpp
-  LIBS qmsigning_agent qmsigning_roads qmfoundation_core qmsigning_testsigner)
+  LIBS qmsigning_agent qmsigning_roads ${QM_SIGNING_AGENT_DIALOG} qmfoundation_core qmsigning_testsigner)
 target_compile_definitions(signing_agent_test PRIVATE QM_TEST_CSP_PATH="$<TARGET_FILE:qmsigning_test_csp>")
 add_dependencies(signing_agent_test qmsigning_test_csp)
 if(TARGET nphost AND TARGET qmctl)
@@ -85,3 +86,10 @@ if(TARGET nphost AND TARGET qmctl AND TARGET tokencsp)
             $<TARGET_FILE:signing_plugin> ${QM_SIGNING_DIR}/tests/pages)
   set_property(TEST signing_page_sm2_flow APPEND PROPERTY LABELS e2e)
 endif()
+
+qm_gtest(signing_script_object_test LABEL signing
+  SOURCES ${QM_SIGNING_DIR}/tests/ScriptObjectTest.cpp ${QM_SIGNING_DIR}/tests/RecordingCspMachine.cpp
+  LIBS qmsigning_testsigner qm_fake_browser)
+target_compile_definitions(signing_script_object_test PRIVATE
+  QM_TEST_CSP_PATH="$<TARGET_FILE:qmsigning_test_csp>" QM_SIGNING_PLUGIN="$<TARGET_FILE:signing_plugin>")
+add_dependencies(signing_script_object_test qmsigning_test_csp signing_plugin)

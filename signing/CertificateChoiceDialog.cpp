@@ -13,12 +13,12 @@ HRESULT ChooseSigningCertificate(const CertificateList& vtrCertificateSet, PCCER
     params.hResourceModule = g_hModuleInstance;
     params.dwForceDialog = 0;
     params.dwUseParent = 1;
-    params.hParentWindow = GetForegroundWindow();
+    params.hwndParent = GetForegroundWindow();
     HRESULT hResult = CustomCryptUIDlgSelectCertificate(&params, vtrCertificateSet, ppChosen);
     // The foreground window may not be able to own the dialog; the active one is tried once.
     if (hResult == E_DIALOG_NOT_CREATED)
     {
-        params.hParentWindow = GetActiveWindow();
+        params.hwndParent = GetActiveWindow();
         hResult = CustomCryptUIDlgSelectCertificate(&params, vtrCertificateSet, ppChosen);
     }
     return hResult;

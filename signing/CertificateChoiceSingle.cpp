@@ -1,14 +1,12 @@
-// The choice while the selection dialog is not part of the build: one candidate is taken
-// as the dialog takes it; several cannot be offered, which reads as a cancelled choice.
+// The choice without the selection dialog: one candidate is taken as the dialog takes it;
+// several cannot be offered to the user yet, and the call says so rather than guess.
 #include "CertificateChoice.h"
-
-#include "SigningCodes.h"
 
 HRESULT ChooseSigningCertificate(const CertificateList& vtrCertificateSet, PCCERT_CONTEXT* ppChosen)
 {
     if (vtrCertificateSet.size() != 1)
     {
-        return E_USER_CANCELLED;
+        return E_NOTIMPL;
     }
     PCCERT_CONTEXT pChosen = CertDuplicateCertificateContext(vtrCertificateSet[0]);
     if (!pChosen)

@@ -101,7 +101,8 @@ HRESULT CCryptoAgent::SignMsgPKCS7(BSTR bstrSourceData, BSTR bstrHashAlg, VARIAN
     HRESULT hResult = S_OK;
     LPSTR pszContent = nullptr;
     DWORD cbContent = 0;
-    if (!bstrSourceData || wcslen(bstrSourceData) == 0)
+    // Only emptiness matters: a large text is not scanned for its length here.
+    if (!bstrSourceData || bstrSourceData[0] == 0)
     {
         hResult = E_INVALIDARG;
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check parameter(bstrSourceData)",

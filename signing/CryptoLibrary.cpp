@@ -4,9 +4,13 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 
+#include "smcrypto/smalgorithms.h"
+
 void RegisterCryptoLibraryAlgorithms()
 {
     OPENSSL_add_all_algorithms_noconf();
+    // The SM digests and ciphers join the library's tables in the same blanket registration.
+    SmRegisterAllAlgorithms();
 }
 
 void ReleaseCryptoLibraryTables()
@@ -14,4 +18,5 @@ void ReleaseCryptoLibraryTables()
     CRYPTO_cleanup_all_ex_data();
     ERR_free_strings();
     EVP_cleanup();
+    SmReleaseAllAlgorithms();
 }

@@ -2,8 +2,9 @@
 
 #include <cstring>
 #include <iterator>
+#include <new>
 
-#include "DerBuffer.h"
+#include "ByteBuffer.h"
 #include "DerEncoding.h"
 #include "ObjectIdentifier.h"
 #include "SigningForms.h"
@@ -42,76 +43,43 @@ struct CONTENT_TYPE_OIDS
 const CONTENT_TYPE_OIDS g_oidsPkcs7 = {SZOID_PKCS7_DATA, SZOID_PKCS7_SIGNED_DATA};
 const CONTENT_TYPE_OIDS g_oidsSM2 = {SZOID_SM2_PKCS7_DATA, SZOID_SM2_PKCS7_SIGNED_DATA};
 
-// ContentInfo SEQUENCE { OID, [0] EXPLICIT content }; without content the [0] part is left out.
-HRESULT EncodeContentInfo(LPCSTR pszContentType, const BYTE* pbContent, DWORD cbContent, bool bWithContent,
-                          CDerBuffer& bufOut)
+// Tag and definite length octets of an element whose value is cbValue bytes long.
+struct DER_HEADER
 {
-    CDerBuffer bufOid;
-    HRESULT hResult = EncodeObjectIdentifier(pszContentType, bufOid.Put(), bufOid.PutLength());
-    if (FAILED(hResult))
-    {
-        return hResult;
-    }
-    if (!bWithContent)
-    {
-        DER_PART part = {bufOid.Data(), bufOid.Length()};
-        return EncodeDerParts(ASN_TAG_SEQUENCE, &part, 1, bufOut);
-    }
-    CDerBuffer bufExplicit;
-    hResult = ASN1Encode(ASN_TAG_CONTEXT_0_CONSTRUCTED, pbContent, cbContent, bufExplicit.Put(),
-                         bufExplicit.PutLength());
-    if (FAILED(hResult))
-    {
-        return hResult;
-    }
-    DER_PART rgParts[] = {{bufOid.Data(), bufOid.Length()}, {bufExplicit.Data(), bufExplicit.Length()}};
-    return EncodeDerParts(ASN_TAG_SEQUENCE, rgParts, 2, bufOut);
-}
+    BYTE rgb[8];
+    DWORD cb;
+};
 
-// The Base64 text of the DER as a new BSTR.
-HRESULT EncodeBase64Bstr(const BYTE* pbDer, DWORD cbDer, DWORD dwBase64Flags, BSTR* pbstrOut, DWORD* pcchOut)
+HRESULT MakeHeader(BYTE bTag, unsigned long long cbValue, DER_HEADER& header)
 {
-    LPSTR pszText = nullptr;
-    DWORD cchText = 0;
-    HRESULT hResult = Base64EncodeEx(dwBase64Flags, &pszText, pbDer, cbDer, &cchText);
-    if (SUCCEEDED(hResult) && !pszText)
+    if (cbValue > 0xFFFFFFFFULL)
     {
-        hResult = E_FAIL;
-    }
-    TraceResult(hResult, u"Base64EncodeEx");
-    if (FAILED(hResult))
-    {
-        return hResult;
-    }
-    BSTR bstrText = SysAllocStringLen(nullptr, cchText);
-    if (!bstrText)
-    {
-        delete[] pszText;
-        TraceResult(E_OUTOFMEMORY, u"New Memory");
         return E_OUTOFMEMORY;
     }
-    for (DWORD i = 0; i < cchText; ++i)
+    BYTE* pbLength = nullptr;
+    DWORD cbLength = 0;
+    HRESULT hResult = CalculateASNValueLength((DWORD)cbValue, &pbLength, &cbLength);
+    if (FAILED(hResult))
     {
-        bstrText[i] = (WCHAR)(BYTE)pszText[i];
+        return hResult;
     }
-    bstrText[cchText] = 0;
-    delete[] pszText;
-    *pbstrOut = bstrText;
-    if (pcchOut)
-    {
-        *pcchOut = cchText;
-    }
+    header.rgb[0] = bTag;
+    memcpy(header.rgb + 1, pbLength, cbLength);
+    header.cb = 1 + cbLength;
+    delete[] pbLength;
     return S_OK;
 }
 
 // Both writers share one layout; they differ in the content-type OIDs and the signature value.
+// The content is the one large part: the elements around it get their headers computed from
+// the known lengths, so it is copied once, into the finished message.
 HRESULT BuildSignedData(LPCWSTR lpwszOperation, const CONTENT_TYPE_OIDS& oids, PCCERT_CONTEXT pSignCertContext,
                         LPCSTR pszDigestOid, LPCSTR pszSignatureOid, const BYTE* pbSignatureValue,
                         DWORD cbSignatureValue, const BYTE* pbContent, DWORD cbContent, BOOL bAttached,
                         DWORD dwBase64Flags, BSTR* pbstrPKCS7, DWORD* pcchPKCS7)
 {
     HRESULT hResult;
-    CDerBuffer bufDigestAlgorithm;
+    CByteBuffer bufDigestAlgorithm;
     hResult = SM2EncodeOID(pszDigestOid, bufDigestAlgorithm.Put(), bufDigestAlgorithm.PutLength());
     TraceResult(hResult, u"EncodeObject-PKCS_ATTRIBUTE");
     if (FAILED(hResult))
@@ -119,7 +87,7 @@ HRESULT BuildSignedData(LPCWSTR lpwszOperation, const CONTENT_TYPE_OIDS& oids, P
         return hResult;
     }
 
-    CDerBuffer bufDigestAlgorithms;
+    CByteBuffer bufDigestAlgorithms;
     hResult = ASN1Encode(ASN_TAG_SET, bufDigestAlgorithm.Data(), bufDigestAlgorithm.Length(),
                          bufDigestAlgorithms.Put(), bufDigestAlgorithms.PutLength());
     TraceResult(hResult, u"ASN1Encode(digestAlgorithms SET)");
@@ -128,29 +96,34 @@ HRESULT BuildSignedData(LPCWSTR lpwszOperation, const CONTENT_TYPE_OIDS& oids, P
         return hResult;
     }
 
-    CDerBuffer bufInnerContentInfo;
+    // Inner ContentInfo: 30 { OID data [, A0 { 04 { content } }] }.
+    CByteBuffer bufDataOid;
+    hResult = EncodeObjectIdentifier(oids.pszData, bufDataOid.Put(), bufDataOid.PutLength());
+    DER_HEADER hdrOctetString = {};
+    DER_HEADER hdrExplicitContent = {};
+    unsigned long long cbInner = bufDataOid.Length();
+    if (SUCCEEDED(hResult) && bAttached)
     {
-        CDerBuffer bufOctetString;
-        if (bAttached)
+        hResult = MakeHeader(ASN_TAG_OCTET_STRING, cbContent, hdrOctetString);
+        if (SUCCEEDED(hResult))
         {
-            hResult = ASN1Encode(ASN_TAG_OCTET_STRING, pbContent, cbContent, bufOctetString.Put(),
-                                 bufOctetString.PutLength());
-            TraceResult(hResult, u"EncodeObject");
-            if (FAILED(hResult))
-            {
-                return hResult;
-            }
-        }
-        hResult = EncodeContentInfo(oids.pszData, bufOctetString.Data(), bufOctetString.Length(), bAttached != FALSE,
-                                    bufInnerContentInfo);
-        TraceResult(hResult, u"EncodeObject");
-        if (FAILED(hResult))
-        {
-            return hResult;
+            hResult = MakeHeader(ASN_TAG_CONTEXT_0_CONSTRUCTED, (unsigned long long)hdrOctetString.cb + cbContent,
+                                 hdrExplicitContent);
+            cbInner += (unsigned long long)hdrExplicitContent.cb + hdrOctetString.cb + cbContent;
         }
     }
+    DER_HEADER hdrInner = {};
+    if (SUCCEEDED(hResult))
+    {
+        hResult = MakeHeader(ASN_TAG_SEQUENCE, cbInner, hdrInner);
+    }
+    TraceResult(hResult, u"EncodeObject");
+    if (FAILED(hResult))
+    {
+        return hResult;
+    }
 
-    CDerBuffer bufCertificates;
+    CByteBuffer bufCertificates;
     hResult = ASN1Encode(ASN_TAG_CONTEXT_0_CONSTRUCTED, pSignCertContext->pbCertEncoded,
                          pSignCertContext->cbCertEncoded, bufCertificates.Put(), bufCertificates.PutLength());
     TraceResult(hResult, u"ASN1Encode(certificates CONTENT)");
@@ -159,7 +132,7 @@ HRESULT BuildSignedData(LPCWSTR lpwszOperation, const CONTENT_TYPE_OIDS& oids, P
         return hResult;
     }
 
-    CDerBuffer bufSignerInfo;
+    CByteBuffer bufSignerInfo;
     SM2_SIGNER_INFO signerInfo = {};
     signerInfo.dwVersion = 1;
     signerInfo.Issuer = pSignCertContext->pCertInfo->Issuer;
@@ -175,7 +148,7 @@ HRESULT BuildSignedData(LPCWSTR lpwszOperation, const CONTENT_TYPE_OIDS& oids, P
         return hResult;
     }
 
-    CDerBuffer bufSignerInfos;
+    CByteBuffer bufSignerInfos;
     hResult = ASN1Encode(ASN_TAG_SET, bufSignerInfo.Data(), bufSignerInfo.Length(), bufSignerInfos.Put(),
                          bufSignerInfos.PutLength());
     TraceResult(hResult, u"ASN1Encode(SignerInfo SET)");
@@ -183,45 +156,79 @@ HRESULT BuildSignedData(LPCWSTR lpwszOperation, const CONTENT_TYPE_OIDS& oids, P
     {
         return hResult;
     }
-    bufSignerInfo.Free();
 
-    CDerBuffer bufSignedData;
+    // SignedData: 30 { 02 01 01, digestAlgorithms, inner ContentInfo, certificates, signerInfos }.
+    unsigned long long cbSignedData = sizeof(g_rgbVersion1) + bufDigestAlgorithms.Length() + hdrInner.cb + cbInner +
+                                      bufCertificates.Length() + bufSignerInfos.Length();
+    DER_HEADER hdrSignedData = {};
+    hResult = MakeHeader(ASN_TAG_SEQUENCE, cbSignedData, hdrSignedData);
+    TraceResult(hResult, u"ASN1Encode(All data SEQUENCE)");
+    if (FAILED(hResult))
     {
-        DER_PART rgParts[] = {{g_rgbVersion1, sizeof(g_rgbVersion1)},
-                              {bufDigestAlgorithms.Data(), bufDigestAlgorithms.Length()},
-                              {bufInnerContentInfo.Data(), bufInnerContentInfo.Length()},
-                              {bufCertificates.Data(), bufCertificates.Length()},
-                              {bufSignerInfos.Data(), bufSignerInfos.Length()}};
-        CDerBuffer bufBody;
-        hResult = ConcatenateDerParts(rgParts, (DWORD)std::size(rgParts), bufBody);
-        if (FAILED(hResult))
-        {
-            return hResult;
-        }
-        // The content is the largest part; let it go before the next copies are made.
-        bufInnerContentInfo.Free();
-        hResult = ASN1Encode(ASN_TAG_SEQUENCE, bufBody.Data(), bufBody.Length(), bufSignedData.Put(),
-                             bufSignedData.PutLength());
-        TraceResult(hResult, u"ASN1Encode(All data SEQUENCE)");
-        if (FAILED(hResult))
-        {
-            return hResult;
-        }
+        return hResult;
     }
 
-    CDerBuffer bufContentInfo;
-    hResult = EncodeContentInfo(oids.pszSignedData, bufSignedData.Data(), bufSignedData.Length(), true,
-                                bufContentInfo);
+    // Outer ContentInfo: 30 { OID signedData, A0 { SignedData } }.
+    CByteBuffer bufSignedDataOid;
+    hResult = EncodeObjectIdentifier(oids.pszSignedData, bufSignedDataOid.Put(), bufSignedDataOid.PutLength());
+    DER_HEADER hdrExplicitSignedData = {};
+    DER_HEADER hdrOuter = {};
+    unsigned long long cbOuter = 0;
+    if (SUCCEEDED(hResult))
+    {
+        hResult = MakeHeader(ASN_TAG_CONTEXT_0_CONSTRUCTED, hdrSignedData.cb + cbSignedData, hdrExplicitSignedData);
+    }
+    if (SUCCEEDED(hResult))
+    {
+        cbOuter = bufSignedDataOid.Length() + hdrExplicitSignedData.cb + hdrSignedData.cb + cbSignedData;
+        hResult = MakeHeader(ASN_TAG_SEQUENCE, cbOuter, hdrOuter);
+    }
     TraceResult(hResult, u"EncodeObject");
     if (FAILED(hResult))
     {
         return hResult;
     }
-    bufSignedData.Free();
 
-    hResult = EncodeBase64Bstr(bufContentInfo.Data(), bufContentInfo.Length(), dwBase64Flags, pbstrPKCS7,
-                               pcchPKCS7);
-    QM_TRACE_INFO(lpwszOperation, bufContentInfo.Length());
+    unsigned long long cbMessage = hdrOuter.cb + cbOuter;
+    if (cbMessage > 0xFFFFFFFFULL)
+    {
+        TraceResult(E_OUTOFMEMORY, u"New Memory");
+        return E_OUTOFMEMORY;
+    }
+    // The message goes to Base64 as its parts: the content is read in place, never copied
+    // into a joined message.
+    BYTE_PART rgParts[16];
+    DWORD cParts = 0;
+    auto fnPut = [&](const BYTE* pb, DWORD cb) { rgParts[cParts++] = {pb, cb}; };
+    fnPut(hdrOuter.rgb, hdrOuter.cb);
+    fnPut(bufSignedDataOid.Data(), bufSignedDataOid.Length());
+    fnPut(hdrExplicitSignedData.rgb, hdrExplicitSignedData.cb);
+    fnPut(hdrSignedData.rgb, hdrSignedData.cb);
+    fnPut(g_rgbVersion1, sizeof(g_rgbVersion1));
+    fnPut(bufDigestAlgorithms.Data(), bufDigestAlgorithms.Length());
+    fnPut(hdrInner.rgb, hdrInner.cb);
+    fnPut(bufDataOid.Data(), bufDataOid.Length());
+    if (bAttached)
+    {
+        fnPut(hdrExplicitContent.rgb, hdrExplicitContent.cb);
+        fnPut(hdrOctetString.rgb, hdrOctetString.cb);
+        fnPut(pbContent, cbContent);
+    }
+    fnPut(bufCertificates.Data(), bufCertificates.Length());
+    fnPut(bufSignerInfos.Data(), bufSignerInfos.Length());
+    unsigned long long cbParts = 0;
+    for (DWORD i = 0; i < cParts; ++i)
+    {
+        cbParts += rgParts[i].cbData;
+    }
+
+    hResult = cbParts == cbMessage ? S_OK : E_FAIL;
+    if (SUCCEEDED(hResult))
+    {
+        hResult = Base64EncodePartsToBstr(dwBase64Flags, rgParts, cParts, pbstrPKCS7, pcchPKCS7);
+        TraceResult(hResult, u"Base64EncodeEx");
+    }
+    QM_TRACE_INFO(lpwszOperation, (DWORD)cbMessage);
     return hResult;
 }
 
@@ -272,16 +279,16 @@ HRESULT SM2EncodeOID(LPCSTR pszOid, BYTE** ppbEncoded, DWORD* pcbEncoded)
     {
         return E_POINTER;
     }
-    CDerBuffer bufOid;
+    CByteBuffer bufOid;
     HRESULT hResult = EncodeObjectIdentifier(pszOid, bufOid.Put(), bufOid.PutLength());
     TraceResult(hResult, u"EncodeObjectIdentifier");
     if (FAILED(hResult))
     {
         return hResult;
     }
-    DER_PART rgParts[] = {{bufOid.Data(), bufOid.Length()}, {g_rgbNull, sizeof(g_rgbNull)}};
-    CDerBuffer bufOut;
-    hResult = EncodeDerParts(ASN_TAG_SEQUENCE, rgParts, 2, bufOut);
+    BYTE_PART rgParts[] = {{bufOid.Data(), bufOid.Length()}, {g_rgbNull, sizeof(g_rgbNull)}};
+    CByteBuffer bufOut;
+    hResult = EncodeParts(ASN_TAG_SEQUENCE, rgParts, 2, bufOut.Put(), bufOut.PutLength());
     TraceResult(hResult, u"ASN1Encode(AlgorithmIdentifier)");
     if (FAILED(hResult))
     {
@@ -320,7 +327,7 @@ HRESULT SM2EncodeSignerInfo(const SM2_SIGNER_INFO* pSignerInfo, BYTE** ppbEncode
     {
         pbSerial[i] = pSignerInfo->SerialNumber.pbData[cbSerial - 1 - i];
     }
-    CDerBuffer bufSerial;
+    CByteBuffer bufSerial;
     HRESULT hResult = ASN1Encode(ASN_TAG_INTEGER, pbSerial, cbSerial, bufSerial.Put(), bufSerial.PutLength());
     delete[] pbSerial;
     TraceResult(hResult, u"ASN1Encode(SerialNumber)");
@@ -329,11 +336,11 @@ HRESULT SM2EncodeSignerInfo(const SM2_SIGNER_INFO* pSignerInfo, BYTE** ppbEncode
         return hResult;
     }
 
-    CDerBuffer bufIssuerAndSerial;
+    CByteBuffer bufIssuerAndSerial;
     {
-        DER_PART rgParts[] = {{pSignerInfo->Issuer.pbData, pSignerInfo->Issuer.cbData},
+        BYTE_PART rgParts[] = {{pSignerInfo->Issuer.pbData, pSignerInfo->Issuer.cbData},
                               {bufSerial.Data(), bufSerial.Length()}};
-        hResult = EncodeDerParts(ASN_TAG_SEQUENCE, rgParts, 2, bufIssuerAndSerial);
+        hResult = EncodeParts(ASN_TAG_SEQUENCE, rgParts, 2, bufIssuerAndSerial.Put(), bufIssuerAndSerial.PutLength());
         TraceResult(hResult, u"ASN1Encode(CertInfo)");
         if (FAILED(hResult))
         {
@@ -341,14 +348,14 @@ HRESULT SM2EncodeSignerInfo(const SM2_SIGNER_INFO* pSignerInfo, BYTE** ppbEncode
         }
     }
 
-    CDerBuffer bufDigestAlgorithm;
+    CByteBuffer bufDigestAlgorithm;
     hResult = SM2EncodeOID(pSignerInfo->pszDigestOid, bufDigestAlgorithm.Put(), bufDigestAlgorithm.PutLength());
     TraceResult(hResult, u"SM2EncodeOID(HashAlgorithm)");
     if (FAILED(hResult))
     {
         return hResult;
     }
-    CDerBuffer bufSignatureAlgorithm;
+    CByteBuffer bufSignatureAlgorithm;
     hResult = SM2EncodeOID(pSignerInfo->pszSignatureOid, bufSignatureAlgorithm.Put(),
                            bufSignatureAlgorithm.PutLength());
     TraceResult(hResult, u"SM2EncodeOID(HashEncryptionAlgorithm)");
@@ -358,13 +365,13 @@ HRESULT SM2EncodeSignerInfo(const SM2_SIGNER_INFO* pSignerInfo, BYTE** ppbEncode
     }
 
     const BYTE rgbVersion[] = {ASN_TAG_INTEGER, 0x01, (BYTE)pSignerInfo->dwVersion};
-    DER_PART rgParts[] = {{rgbVersion, sizeof(rgbVersion)},
+    BYTE_PART rgParts[] = {{rgbVersion, sizeof(rgbVersion)},
                           {bufIssuerAndSerial.Data(), bufIssuerAndSerial.Length()},
                           {bufDigestAlgorithm.Data(), bufDigestAlgorithm.Length()},
                           {bufSignatureAlgorithm.Data(), bufSignatureAlgorithm.Length()},
                           {pSignerInfo->EncodedSignature.pbData, pSignerInfo->EncodedSignature.cbData}};
-    CDerBuffer bufOut;
-    hResult = EncodeDerParts(ASN_TAG_SEQUENCE, rgParts, (DWORD)std::size(rgParts), bufOut);
+    CByteBuffer bufOut;
+    hResult = EncodeParts(ASN_TAG_SEQUENCE, rgParts, (DWORD)std::size(rgParts), bufOut.Put(), bufOut.PutLength());
     TraceResult(hResult, u"ASN1Encode(SignerInfo)");
     if (FAILED(hResult))
     {
@@ -388,7 +395,7 @@ HRESULT EncapsulatePKCS7(PCCERT_CONTEXT pSignCertContext, LPCSTR pszDigestOid, L
         return hResult;
     }
     // The RSA signature is carried as the OCTET STRING encryptedDigest.
-    CDerBuffer bufSignatureValue;
+    CByteBuffer bufSignatureValue;
     hResult = ASN1Encode(ASN_TAG_OCTET_STRING, pbSignature, cbSignature, bufSignatureValue.Put(),
                          bufSignatureValue.PutLength());
     TraceResult(hResult, u"EncodeObject");

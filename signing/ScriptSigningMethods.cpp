@@ -11,18 +11,23 @@
 
 namespace
 {
-// Strings of one call, freed when the handler ends.
+// Strings of one call, freed when the handler ends. The agent reads them as zero-terminated
+// wide texts, so the converter's buffers go to it as they are: a large text is not copied.
 class CArgumentStrings
 {
 public:
-    ~CArgumentStrings()
+    ~CArgumentStrings() { Free(); }
+
+    // The arguments are not needed once the agent has answered; a large text goes early.
+    void Free()
     {
-        for (BSTR bstr : m_rgbstr)
+        for (LPWSTR& lpwsz : m_rglpwsz)
         {
-            SysFreeString(bstr);
+            delete[] lpwsz;
+            lpwsz = nullptr;
         }
     }
-    BSTR operator[](size_t i) const { return m_rgbstr[i]; }
+    BSTR operator[](size_t i) const { return m_rglpwsz[i]; }
 
     // Copies the NPString, converts it to UTF-16 and keeps it as the next argument.
     HRESULT Add(LPCWSTR lpwszHandler, const NPVariant& arg, LPCWSTR lpwszCopyStep, LPCWSTR lpwszConvertStep)
@@ -46,21 +51,14 @@ public:
             TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszConvertStep, u"FAILED(hResult)", hResult);
             return hResult;
         }
-        BSTR bstrText = SysAllocStringLen(lpwszText, cchText);
-        delete[] lpwszText;
-        if (!bstrText)
-        {
-            TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszConvertStep, u"!bstrText", E_OUTOFMEMORY);
-            return E_OUTOFMEMORY;
-        }
         TraceStepSucceeded(lpwszHandler, lpwszConvertStep);
-        QM_TRACE_INFO(lpwszHandler, (LPCWSTR)bstrText);
-        m_rgbstr[m_cCount++] = bstrText;
+        QM_TRACE_INFO(lpwszHandler, (LPCWSTR)lpwszText);
+        m_rglpwsz[m_cCount++] = lpwszText;
         return S_OK;
     }
 
 private:
-    BSTR m_rgbstr[4] = {};
+    LPWSTR m_rglpwsz[4] = {};
     size_t m_cCount = 0;
 };
 
@@ -197,6 +195,7 @@ bool CScriptablePluginObject::npSignMsgPKCS7(const NPVariant* args, uint32_t arg
     {
         VARIANT_BOOL bAttached = NPVARIANT_TO_BOOLEAN(args[2]) ? VARIANT_TRUE : VARIANT_FALSE;
         hResult = m_objCryptoAgent.SignMsgPKCS7(strings[0], strings[1], bAttached, &bstrSignature);
+        strings.Free();
         if (FAILED(hResult))
         {
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"m_objCryptoAgent.SignMsgPKCS7", u"FAILED(hResult)", hResult);

@@ -1,5 +1,6 @@
 #include "SignatureSteps.h"
 
+#include "CertificateFilter.h"
 #include "HResult.h"
 #include "Trace.h"
 #include "ZeroedArray.h"
@@ -51,14 +52,11 @@ void TraceProviderName(LPCWSTR lpwszOperation, HCRYPTPROV hProv)
     }
     DWORD dwLastError = GetLastError();
     DWORD cbName = 0;
-    if (CryptGetProvParam(hProv, PP_NAME, nullptr, &cbName, 0) && cbName)
+    BYTE* pbName = nullptr;
+    if (SUCCEEDED(GetProviderInfo(&cbName, hProv, PP_NAME, &pbName)) && pbName)
     {
-        CHAR* pszName = NewZeroedArray<CHAR>((unsigned long long)cbName + 1);
-        if (pszName && CryptGetProvParam(hProv, PP_NAME, reinterpret_cast<BYTE*>(pszName), &cbName, 0))
-        {
-            QM_TRACE_INFO(lpwszOperation, pszName);
-        }
-        delete[] pszName;
+        QM_TRACE_INFO(lpwszOperation, reinterpret_cast<LPCSTR>(pbName));
     }
+    delete[] pbName;
     SetLastError(dwLastError);
 }

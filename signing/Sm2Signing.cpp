@@ -114,7 +114,7 @@ HRESULT EncapsulateSm2Signature(LPCWSTR lpwszOperation, const SM2_SIGNING_KEY& k
 {
     BYTE* pbEncoded = nullptr;
     DWORD cbEncoded = 0;
-    HRESULT hResult = SigningForm::SM2EncodeRawSignature(&pbEncoded, &cbEncoded, pbRaw, SM2_RAW_SIGNATURE_SIZE);
+    HRESULT hResult = SM2EncodeRawSignature(&pbEncoded, &cbEncoded, pbRaw, SM2_RAW_SIGNATURE_SIZE);
     if (FAILED(hResult))
     {
         TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"SM2EncodeRawSignature", u"FAILED(hResult)", hResult);

@@ -10,7 +10,8 @@ ASN1_SEQUENCE(SM2Cipher) = {
 IMPLEMENT_ASN1_FUNCTIONS(SM2Cipher)
 
 ASN1_SEQUENCE(SM2_PRIVATEKEY) = {
-    ASN1_EMBED(SM2_PRIVATEKEY, version, LONG),
+    /* LONG keeps its value in the field itself; embedding it would encode the field's address. */
+    ASN1_SIMPLE(SM2_PRIVATEKEY, version, LONG),
     ASN1_SIMPLE(SM2_PRIVATEKEY, privateKey, ASN1_INTEGER),
     ASN1_EXP_OPT(SM2_PRIVATEKEY, parameters, ASN1_ANY, 0),
     ASN1_EXP_OPT(SM2_PRIVATEKEY, publicKey, ASN1_BIT_STRING, 1),

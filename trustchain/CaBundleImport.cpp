@@ -2,10 +2,10 @@
 // into the machine's "CA" store.
 #include <cstring>
 
-#include "Base64Encoding.h"
 #include "CertificateChainOperate.h"
+#include "CertificateFilter.h"
+#include "ChainNodeContent.h"
 #include "ChainTrace.h"
-#include "TextEncoding.h"
 
 namespace
 {
@@ -35,23 +35,11 @@ HRESULT ParseP7bContentNode(IXMLDOMNode* pP7bContentNode)
         return hResult;
     }
 
-    LPSTR lpszText = nullptr;
-    DWORD cbText = 0;
-    hResult = UTF16ToUTF8(lpwszText, &lpszText, &cbText);
-    delete[] lpwszText;
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"ParseP7bContentNode-UTF16ToUTF8", u"FAILED(hResult)", hResult);
-    if (FAILED(hResult))
-    {
-        delete[] lpszText;
-        return hResult;
-    }
-
     BYTE* pbBundle = nullptr;
     DWORD cbBundle = 0;
-    hResult = Base64DecodeEx((int)cbText, &pbBundle, lpszText, &cbBundle);
-    delete[] lpszText;
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"ParseP7bContentNode-Base64DecodeEx", u"FAILED(hResult)",
-               hResult);
+    hResult = DecodeBase64Text(lpwszOperation, u"ParseP7bContentNode-UTF16ToUTF8",
+                               u"ParseP7bContentNode-Base64DecodeEx", lpwszText, &pbBundle, &cbBundle);
+    delete[] lpwszText;
     if (FAILED(hResult))
     {
         return hResult;
@@ -126,7 +114,11 @@ HRESULT AddCACertficatetoStore(HCERTSTORE hBundleStore)
     PCCERT_CONTEXT pCert = nullptr;
     while (SUCCEEDED(hResult) && (pCert = CertEnumCertificatesInStore(hBundleStore, pCert)) != nullptr)
     {
-        QM_TRACE_INFO(CertSubjectText(pCert).c_str());
+        LPWSTR lpwszSubject = nullptr;
+        DWORD cchSubject = 0;
+        QueryCertContextInfo(&cchSubject, &lpwszSubject, pCert, CERT_QUERY_SUBJECT);
+        QM_TRACE_INFO(lpwszSubject ? lpwszSubject : u"");
+        delete[] lpwszSubject;
 
         BOOL bExpired = FALSE;
         HRESULT hrCheck = CheckCertValidTime(ftNow, &bExpired, pCert);

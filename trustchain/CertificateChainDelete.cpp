@@ -5,8 +5,6 @@
 #include "HexEncoding.h"
 #include "ResourceRegistry.h"
 
-using namespace ChainFilter;
-
 namespace
 {
 HRESULT DeleteDiscardRows(const DISCARD_CERT_ROW* rgRows, DWORD cRows)
@@ -22,15 +20,36 @@ HRESULT DeleteDiscardRows(const DISCARD_CERT_ROW* rgRows, DWORD cRows)
     return S_OK;
 }
 
-// The filter of one row: subject, issuer and serial number, nothing else.
-CERT_FILTER_INFO RowFilter(LPCWSTR lpwszIssuerDN, LPCWSTR lpwszSubjectDN, const BYTE* pbSerial, DWORD cbSerial)
+// Removes the row's certificate (subject, issuer and serial number; every other criterion
+// off) from the machine's "CA" store, traced with the caller's step, and when asked and that
+// worked, from the current user's. Only a serial text that is no hex fails.
+HRESULT DeleteRowFromStores(LPCWSTR lpwszOperation, LPCWSTR lpwszIssuerDN, LPCWSTR lpwszSerialNumber,
+                            LPCWSTR lpwszSubjectDN, LPCWSTR lpwszMachineStep, bool bCurrentUserToo)
 {
+    BYTE* pbSerial = nullptr;
+    DWORD cbSerial = 0;
+    HRESULT hResult = ConvertStringToBinaryData(&cbSerial, lpwszSerialNumber, &pbSerial);
+    if (FAILED(hResult))
+    {
+        CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"ConvertStringToBinaryData", u"FAILED(hResult)", hResult);
+        return hResult;
+    }
     CERT_FILTER_INFO filter = {};
-    filter.lpwszSubjectDN = lpwszSubjectDN;
-    filter.lpwszIssuerDN = lpwszIssuerDN;
+    filter.lpwszSubjectDNFilter = lpwszSubjectDN;
+    filter.lpwszIssuerDNFilter = lpwszIssuerDN;
     filter.pbSerialNumber = pbSerial;
     filter.cbSerialNumber = cbSerial;
-    return filter;
+
+    hResult = DeleteCertificateFromStore(CERT_SYSTEM_STORE_LOCAL_MACHINE, &filter);
+    CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, lpwszMachineStep, u"FAILED(hResult)", hResult);
+    if (bCurrentUserToo && SUCCEEDED(hResult))
+    {
+        hResult = DeleteCertificateFromStore(CERT_SYSTEM_STORE_CURRENT_USER, &filter);
+        CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"DeleteCertificateFromStore(CurrentUser)",
+                   u"FAILED(hResult)", hResult);
+    }
+    delete[] pbSerial;
+    return S_OK;
 }
 } // namespace
 
@@ -50,29 +69,8 @@ HRESULT DeleteIntermediateCert(LPCWSTR lpwszIssuerDN, LPCWSTR lpwszSerialNumber,
 {
     const LPCWSTR lpwszOperation = u"DeleteIntermediateCert";
     TraceHelper trace(lpwszOperation);
-
-    BYTE* pbSerial = nullptr;
-    DWORD cbSerial = 0;
-    HRESULT hResult = ConvertStringToBinaryData(&cbSerial, lpwszSerialNumber, &pbSerial);
-    if (FAILED(hResult))
-    {
-        CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"ConvertStringToBinaryData", u"FAILED(hResult)", hResult);
-        return hResult;
-    }
-
-    CERT_FILTER_INFO filter = RowFilter(lpwszIssuerDN, lpwszSubjectDN, pbSerial, cbSerial);
-    hResult = DeleteCertificateFromStore(CERT_SYSTEM_STORE_LOCAL_MACHINE, &filter);
-    CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"DeleteCertificateFromStore(LocalMachine)", u"FAILED(hResult)",
-               hResult);
-    if (SUCCEEDED(hResult))
-    {
-        hResult = DeleteCertificateFromStore(CERT_SYSTEM_STORE_CURRENT_USER, &filter);
-        CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"DeleteCertificateFromStore(CurrentUser)",
-                   u"FAILED(hResult)", hResult);
-    }
-
-    delete[] pbSerial;
-    return S_OK;
+    return DeleteRowFromStores(lpwszOperation, lpwszIssuerDN, lpwszSerialNumber, lpwszSubjectDN,
+                               u"DeleteCertificateFromStore(LocalMachine)", true);
 }
 
 HRESULT DeleteTrustedRootCert(LPCWSTR lpwszIssuerDN, LPCWSTR lpwszThumbprint, LPCWSTR lpwszSerialNumber,
@@ -80,26 +78,16 @@ HRESULT DeleteTrustedRootCert(LPCWSTR lpwszIssuerDN, LPCWSTR lpwszThumbprint, LP
 {
     const LPCWSTR lpwszOperation = u"DeleteTrustedRootCert";
     TraceHelper trace(lpwszOperation);
-
-    BYTE* pbSerial = nullptr;
-    DWORD cbSerial = 0;
-    HRESULT hResult = ConvertStringToBinaryData(&cbSerial, lpwszSerialNumber, &pbSerial);
+    HRESULT hResult = DeleteRowFromStores(lpwszOperation, lpwszIssuerDN, lpwszSerialNumber, lpwszSubjectDN,
+                                          u"DeleteCertificateFromStore(LocalMachine-CA)", false);
     if (FAILED(hResult))
     {
-        CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"ConvertStringToBinaryData", u"FAILED(hResult)", hResult);
         return hResult;
     }
-
-    CERT_FILTER_INFO filter = RowFilter(lpwszIssuerDN, lpwszSubjectDN, pbSerial, cbSerial);
-    hResult = DeleteCertificateFromStore(CERT_SYSTEM_STORE_LOCAL_MACHINE, &filter);
-    CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"DeleteCertificateFromStore(LocalMachine-CA)", u"FAILED(hResult)",
-               hResult);
 
     // The machine's trusted roots live in the registry; a user's own copy is left alone.
     hResult = DeleteRegistryKey(lpwszThumbprint);
     CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"DeleteRegistryKey", u"FAILED(hResult)", hResult);
-
-    delete[] pbSerial;
     return S_OK;
 }
 
@@ -126,8 +114,8 @@ HRESULT DeleteCertificateFromStore(DWORD dwFlag, const CERT_FILTER_INFO* pFilter
         return hResult;
     }
 
-    CERT_LIST lstStoreCerts;
-    CERT_LIST lstMatches;
+    CertificateList lstStoreCerts;
+    CertificateList lstMatches;
     HRESULT hResult = ExtractCertificatesFromStore(hCertStore, lstStoreCerts);
     if (FAILED(hResult))
     {

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "DiscardFilter.h"
+#include "CertificateFilter.h"
 
 // Walk their table; every row is attempted and traced; always S_OK.
 HRESULT DeleteRSADiscardCert();
@@ -19,4 +19,4 @@ HRESULT DeleteTrustedRootCert(LPCWSTR lpwszIssuerDN, LPCWSTR lpwszThumbprint, LP
                               LPCWSTR lpwszSubjectDN);
 
 // Deletes every certificate of the "CA" store at the location that passes the filter.
-HRESULT DeleteCertificateFromStore(DWORD dwFlag, const ChainFilter::CERT_FILTER_INFO* pFilter);
+HRESULT DeleteCertificateFromStore(DWORD dwFlag, const CERT_FILTER_INFO* pFilter);

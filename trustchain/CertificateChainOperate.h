@@ -37,6 +37,3 @@ HRESULT GetMachineTime(FILETIME* pftNow);
 HRESULT ParseP7bContentNode(IXMLDOMNode* pP7bContentNode);
 HRESULT ImportP7bCertificatestoStore(const BYTE* pCertData, HCERTSTORE* phCertStore, DWORD dwCertDataSize);
 HRESULT AddCACertficatetoStore(HCERTSTORE hBundleStore);
-
-// The subject's X.500 text, for traces.
-std::u16string CertSubjectText(PCCERT_CONTEXT pCertContext);

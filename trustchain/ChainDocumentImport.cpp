@@ -5,6 +5,7 @@
 
 #include <shlwapi.h>
 
+#include "ChainNodeContent.h"
 #include "ChainTrace.h"
 #include "ModuleHandle.h"
 #include "ResourceRegistry.h"
@@ -210,20 +211,9 @@ HRESULT FindChildNode(IXMLDOMNode** ppChildNode, IXMLDOMNode* pParentNode, LPCWS
     QM_TRACE_INFO(bstrChildNodeName);
 
     CInterfaceHolder<IXMLDOMNodeList> pChildNodes;
-    HRESULT hResult = pParentNode->get_childNodes(&pChildNodes);
-    if (SUCCEEDED(hResult) && !pChildNodes)
-    {
-        hResult = E_XML_PARSE_FAILED;
-    }
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"FindChildNode-get_childNodes", u"FAILED(hResult)", hResult);
-    if (FAILED(hResult))
-    {
-        return hResult;
-    }
-
     LONG lLength = 0;
-    hResult = pChildNodes->get_length(&lLength);
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"FindChildNode-get_length", u"FAILED(hResult)", hResult);
+    HRESULT hResult = GetChildNodeList(lpwszOperation, u"FindChildNode-get_childNodes", u"FindChildNode-get_length",
+                                       pParentNode, &pChildNodes, &lLength);
     if (FAILED(hResult))
     {
         return hResult;

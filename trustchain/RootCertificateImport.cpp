@@ -2,11 +2,11 @@
 // machine's root store, unless its certificate has expired.
 #include <cstring>
 
-#include "Base64Encoding.h"
 #include "CertificateChainOperate.h"
+#include "CertificateFilter.h"
+#include "ChainNodeContent.h"
 #include "ChainTrace.h"
 #include "ResourceRegistry.h"
-#include "TextEncoding.h"
 #include "ZeroedArray.h"
 
 namespace
@@ -18,25 +18,6 @@ const DWORD CERT_RECORD_ID = 32;
 DWORD ReadLittleEndian32(const BYTE* pb)
 {
     return (DWORD)pb[0] | ((DWORD)pb[1] << 8) | ((DWORD)pb[2] << 16) | ((DWORD)pb[3] << 24);
-}
-
-// The content's Base64 text as bytes.
-HRESULT DecodeContent(LPCWSTR lpwszOperation, LPCWSTR lpwszUtf8Step, LPCWSTR lpwszBase64Step, LPCWSTR lpwszContent,
-                      BYTE** ppbData, DWORD* pcbData)
-{
-    LPSTR lpszContent = nullptr;
-    DWORD cbContent = 0;
-    HRESULT hResult = UTF16ToUTF8(lpwszContent, &lpszContent, &cbContent);
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, lpwszUtf8Step, u"FAILED(hResult)", hResult);
-    if (FAILED(hResult))
-    {
-        delete[] lpszContent;
-        return hResult;
-    }
-    hResult = Base64DecodeEx((int)cbContent, ppbData, lpszContent, pcbData);
-    delete[] lpszContent;
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, lpwszBase64Step, u"FAILED(hResult)", hResult);
-    return hResult;
 }
 } // namespace
 
@@ -52,21 +33,10 @@ HRESULT ParseRootCACertificateNode(IXMLDOMNode* pRootCACertificateNode)
     }
 
     CInterfaceHolder<IXMLDOMNodeList> pChildNodes;
-    HRESULT hResult = pRootCACertificateNode->get_childNodes(&pChildNodes);
-    if (SUCCEEDED(hResult) && !pChildNodes)
-    {
-        hResult = E_XML_PARSE_FAILED;
-    }
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"ParseRootCACertificateNode-get_childNodes", u"FAILED(hResult)",
-               hResult);
-    if (FAILED(hResult))
-    {
-        return hResult;
-    }
     LONG lLength = 0;
-    hResult = pChildNodes->get_length(&lLength);
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"ParseRootCACertificateNode-get_length", u"FAILED(hResult)",
-               hResult);
+    HRESULT hResult = GetChildNodeList(lpwszOperation, u"ParseRootCACertificateNode-get_childNodes",
+                                       u"ParseRootCACertificateNode-get_length", pRootCACertificateNode, &pChildNodes,
+                                       &lLength);
     if (FAILED(hResult))
     {
         return hResult;
@@ -172,19 +142,9 @@ HRESULT GetRegisteredCertificateInfoNode(IXMLDOMNode* pCertificateNode, LPWSTR* 
     TraceHelper trace(lpwszOperation);
 
     CInterfaceHolder<IXMLDOMNodeList> pChildNodes;
-    HRESULT hResult = pCertificateNode->get_childNodes(&pChildNodes);
-    if (SUCCEEDED(hResult) && !pChildNodes)
-    {
-        hResult = E_XML_PARSE_FAILED;
-    }
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"get_childNodes", u"FAILED(hResult)", hResult);
-    if (FAILED(hResult))
-    {
-        return hResult;
-    }
     LONG lLength = 0;
-    hResult = pChildNodes->get_length(&lLength);
-    CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"get_length", u"FAILED(hResult)", hResult);
+    HRESULT hResult =
+        GetChildNodeList(lpwszOperation, u"get_childNodes", u"get_length", pCertificateNode, &pChildNodes, &lLength);
     if (FAILED(hResult))
     {
         return hResult;
@@ -241,7 +201,7 @@ HRESULT GetCertFromCertificateBlobProperties(BYTE** ppbCert, LPCWSTR lpwszPath, 
 
     BYTE* pbRegInfo = nullptr;
     DWORD dwRegInfoSize = 0;
-    HRESULT hResult = DecodeContent(lpwszOperation, u"UTF16ToUTF8", u"Base64DecodeEx", lpwszContent, &pbRegInfo,
+    HRESULT hResult = DecodeBase64Text(lpwszOperation, u"UTF16ToUTF8", u"Base64DecodeEx", lpwszContent, &pbRegInfo,
                                     &dwRegInfoSize);
     if (FAILED(hResult))
     {
@@ -312,7 +272,7 @@ HRESULT WriteCertificatetoRegistry(LPCWSTR lpwszPath, LPCWSTR lpwszKeyName, LPCW
 
     BYTE* pbBlob = nullptr;
     DWORD cbBlob = 0;
-    HRESULT hResult = DecodeContent(lpwszOperation, u"WriteCertificatetoRegistry-UTF16ToUTF8",
+    HRESULT hResult = DecodeBase64Text(lpwszOperation, u"WriteCertificatetoRegistry-UTF16ToUTF8",
                                     u"WriteCertificatetoRegistry-Base64DecodeEx", lpwszContent, &pbBlob, &cbBlob);
     if (FAILED(hResult))
     {
@@ -345,8 +305,12 @@ HRESULT CheckCertValidTime(const FILETIME& ftNow, BOOL* pbExpired, PCCERT_CONTEX
     if (FileTimeToLocalFileTime(&pCertContext->pCertInfo->NotAfter, &ftLocal) &&
         FileTimeToSystemTime(&ftLocal, &stNotAfter))
     {
-        QM_TRACE_INFO(CertSubjectText(pCertContext).c_str(), stNotAfter.wYear, stNotAfter.wMonth, stNotAfter.wDay,
+        LPWSTR lpwszSubject = nullptr;
+        DWORD cchSubject = 0;
+        QueryCertContextInfo(&cchSubject, &lpwszSubject, pCertContext, CERT_QUERY_SUBJECT);
+        QM_TRACE_INFO(lpwszSubject ? lpwszSubject : u"", stNotAfter.wYear, stNotAfter.wMonth, stNotAfter.wDay,
                       stNotAfter.wHour, stNotAfter.wMinute, stNotAfter.wSecond, *pbExpired);
+        delete[] lpwszSubject;
     }
     return S_OK;
 }
@@ -374,19 +338,4 @@ HRESULT GetMachineTime(FILETIME* pftNow)
         return hResult;
     }
     return S_OK;
-}
-
-std::u16string CertSubjectText(PCCERT_CONTEXT pCertContext)
-{
-    const DWORD dwStrType = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG | CERT_NAME_STR_NO_QUOTING_FLAG;
-    PCERT_NAME_BLOB pName = &pCertContext->pCertInfo->Subject;
-    DWORD cch = CertNameToStrW(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pName, dwStrType, nullptr, 0);
-    if (cch <= 1)
-    {
-        return u"";
-    }
-    std::u16string wstrText(cch, u'\0');
-    CertNameToStrW(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pName, dwStrType, wstrText.data(), cch);
-    wstrText.resize(cch - 1);
-    return wstrText;
 }

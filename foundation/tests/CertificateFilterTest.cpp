@@ -88,6 +88,7 @@ TEST(CertificateFilterTest, EachCriterionSelectsTheCertificatesItShould)
         ASSERT_NE(nullptr, c);
 
     BYTE aliceSerial[] = {0x01, 0x8F, 0x00, 0, 0, 0, 0}; // spare zero bytes after the serial
+    BYTE aliceLongerSerial[] = {0x01, 0x8F, 0x00, 0x51};
     BYTE* pbKeyId = nullptr;
     DWORD cbKeyId = 0;
     ASSERT_EQ(S_OK, GetCertSubjectKeyID(certs[0], &pbKeyId, &cbKeyId));
@@ -111,7 +112,10 @@ TEST(CertificateFilterTest, EachCriterionSelectsTheCertificatesItShould)
         {"RSA signatures", {nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 0, 0, "1.2.840.113549"}, {0, 1}},
         {"SM2 signatures", {nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 0, 0, "1.2.156.10197"}, {2}},
         {"serial number", {nullptr, nullptr, nullptr, nullptr, 0, aliceSerial, 3}, {0}},
-        {"short serial", {nullptr, nullptr, nullptr, nullptr, 0, aliceSerial, 2}, {}},
+        {"serial without its sign byte", {nullptr, nullptr, nullptr, nullptr, 0, aliceSerial, 2}, {0}},
+        {"serial with the spare bytes", {nullptr, nullptr, nullptr, nullptr, 0, aliceSerial, 7}, {0}},
+        {"low byte of the serial only", {nullptr, nullptr, nullptr, nullptr, 0, aliceSerial, 1}, {}},
+        {"serial with another top byte", {nullptr, nullptr, nullptr, nullptr, 0, aliceLongerSerial, 4}, {}},
         {"subject key identifier", {nullptr, nullptr, nullptr, pbKeyId, cbKeyId}, {0}},
         {"valid now", {nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 0, 0, nullptr, &now}, {0, 1, 2}},
         {"not yet valid in 1601", {nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 0, 0, nullptr, &past}, {}},

@@ -1,6 +1,8 @@
 // UTF-8/UTF-16, list splitting, hex, Base64 and DER helpers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <list>
 #include <string>
 #include <vector>
@@ -447,50 +449,79 @@ TEST(Der, Asn1EncodeLongValues)
     delete[] pb;
 }
 
-TEST(Der, Sm2SignatureInBothForms)
+// A 32-byte coordinate: cZeros zero bytes, bFirst, then bFill up to the last byte, bLast.
+static std::vector<BYTE> Coordinate(size_t cZeros, BYTE bFirst, BYTE bFill, BYTE bLast)
 {
-    struct Case
+    std::vector<BYTE> v(32, bFill);
+    std::fill(v.begin(), v.begin() + (long)cZeros, 0);
+    if (cZeros < 32)
     {
-        BYTE bR0;
-        BYTE bS0;
-        size_t cbR; // INTEGER content length
-        size_t cbS;
+        v[cZeros] = bFirst;
+    }
+    if (cZeros < 31)
+    {
+        v[31] = bLast;
+    }
+    return v;
+}
+
+TEST(Der, Sm2SignatureInBothFormsHasMinimalIntegers)
+{
+    struct Side
+    {
+        std::vector<BYTE> coordinate;
+        size_t cbSkipped;  // leading bytes of the coordinate the INTEGER leaves out
+        bool bSignByte;    // a 0x00 before them
     };
-    const Case cases[] = {{0x80, 0x01, 33, 32}, {0x7F, 0xFF, 32, 33}, {0x00, 0x00, 32, 32}, {0xFF, 0x80, 33, 33}};
-    for (const Case& c : cases)
+    const Side sides[] = {
+        {Coordinate(0, 0x80, 0x00, 0x00), 0, true},   // 0x80 and 31 zero bytes: 02 21 00 80 ...
+        {Coordinate(0, 0xFF, 0x5A, 0x11), 0, true},
+        {Coordinate(0, 0x7F, 0x5A, 0x11), 0, false},
+        {Coordinate(0, 0x01, 0x00, 0x00), 0, false},
+        {Coordinate(1, 0x7F, 0x5A, 0x11), 1, false},  // a leading zero byte goes
+        {Coordinate(1, 0x80, 0x5A, 0x11), 1, true},   // ... and returns as the sign byte
+        {Coordinate(2, 0x01, 0x5A, 0x11), 2, false},
+        {Coordinate(3, 0xC0, 0x5A, 0x11), 3, true},
+        {Coordinate(31, 0x11, 0x00, 0x00), 31, false}, // 02 01 11
+        {Coordinate(31, 0x90, 0x00, 0x00), 31, true},  // 02 02 00 90
+        {Coordinate(32, 0x00, 0x00, 0x00), 31, false}, // zero: 02 01 00
+    };
+    auto integer = [](const Side& side) {
+        size_t cbContent = 32 - side.cbSkipped + (side.bSignByte ? 1 : 0);
+        std::vector<BYTE> v = {0x02, (BYTE)cbContent};
+        if (side.bSignByte)
+        {
+            v.push_back(0x00);
+        }
+        v.insert(v.end(), side.coordinate.begin() + (long)side.cbSkipped, side.coordinate.end());
+        return v;
+    };
+    for (size_t iR = 0; iR < std::size(sides); ++iR)
     {
-        std::vector<BYTE> raw(64, 0);
-        raw[0] = c.bR0;
-        raw[32] = c.bS0;
-        raw[31] = 0x11;
-        raw[63] = 0x22;
-
-        std::vector<BYTE> r = {0x02, (BYTE)c.cbR};
-        if (c.cbR == 33)
+        // Each r beside a plain s, and each s beside the first r.
+        for (size_t iS : {(size_t)2, iR})
         {
-            r.push_back(0x00);
-        }
-        r.insert(r.end(), raw.begin(), raw.begin() + 32);
-        std::vector<BYTE> s = {0x02, (BYTE)c.cbS};
-        if (c.cbS == 33)
-        {
-            s.push_back(0x00);
-        }
-        s.insert(s.end(), raw.begin() + 32, raw.end());
-        std::vector<BYTE> seq = {0x30, (BYTE)(r.size() + s.size())};
-        seq.insert(seq.end(), r.begin(), r.end());
-        seq.insert(seq.end(), s.begin(), s.end());
-        std::vector<BYTE> octets = {0x04, (BYTE)seq.size()};
-        octets.insert(octets.end(), seq.begin(), seq.end());
+            const Side& r = sides[iR];
+            const Side& s = sides[iS];
+            std::vector<BYTE> raw(r.coordinate);
+            raw.insert(raw.end(), s.coordinate.begin(), s.coordinate.end());
+            std::vector<BYTE> ir = integer(r);
+            std::vector<BYTE> is = integer(s);
+            std::vector<BYTE> seq = {0x30, (BYTE)(ir.size() + is.size())};
+            seq.insert(seq.end(), ir.begin(), ir.end());
+            seq.insert(seq.end(), is.begin(), is.end());
+            std::vector<BYTE> octets = {0x04, (BYTE)seq.size()};
+            octets.insert(octets.end(), seq.begin(), seq.end());
 
-        BYTE* pb = nullptr;
-        DWORD cb = 0;
-        ASSERT_EQ(EnrollmentForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 64), S_OK);
-        EXPECT_EQ(Bytes(pb, cb), seq);
-        delete[] pb;
-        ASSERT_EQ(SigningForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 64), S_OK);
-        EXPECT_EQ(Bytes(pb, cb), octets);
-        delete[] pb;
+            BYTE* pb = nullptr;
+            DWORD cb = 0;
+            ASSERT_EQ(EnrollmentForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 64), S_OK);
+            EXPECT_EQ(Bytes(pb, cb), seq) << "r " << iR << " s " << iS;
+            delete[] pb;
+            ASSERT_EQ(SigningForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 64), S_OK);
+            EXPECT_EQ(Bytes(pb, cb), octets) << "r " << iR << " s " << iS;
+            delete[] pb;
+        }
     }
 }
 

@@ -28,6 +28,7 @@ struct TipState
     bool active = true;
     std::vector<Tool> tools;
     int shown = -1;
+    int hover = -1; // the tool under the mouse at the last relayed move
 };
 
 bool SameTool(const Tool& t, const TTTOOLINFOW* ti) { return t.hwnd == ti->hwnd && t.id == ti->uId; }
@@ -187,8 +188,10 @@ LRESULT CALLBACK TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (Tool* t = findTool())
         {
             t->text = TextOf(ti, &t->callback);
-            if (s->shown == t - s->tools.data())
-                Show(hwnd, *s, s->shown);
+            // A tip waiting for its text (the mouse rests on the tool) shows it now.
+            int index = static_cast<int>(t - s->tools.data());
+            if (s->shown == index || s->hover == index)
+                Show(hwnd, *s, index);
         }
         return 0;
     case TTM_GETTOOLINFOW:
@@ -237,13 +240,17 @@ LRESULT CALLBACK TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (m->message == WM_MOUSEMOVE)
         {
             int tool = ToolAt(*s, *m);
+            s->hover = tool;
             if (tool < 0)
                 Hide(hwnd, *s);
             else if (tool != s->shown)
                 Show(hwnd, *s, tool);
         }
         else if (m->message == WM_LBUTTONDOWN || m->message == WM_RBUTTONDOWN || m->message == WM_MOUSELEAVE)
+        {
+            s->hover = -1;
             Hide(hwnd, *s);
+        }
         return 0;
     }
     case WM_PAINT:

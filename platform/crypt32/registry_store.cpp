@@ -1,5 +1,7 @@
 // System stores kept in the registry as Windows keeps them:
 // <hive>\Software\Microsoft\SystemCertificates\<store>\Certificates\<SHA-1 thumbprint>\Blob.
+#include <set>
+
 #include "qm/machine.h"
 #include "store.h"
 #include "winreg.h"
@@ -26,6 +28,9 @@ HRESULT LoadRegistryStore(Store* s)
         return S_OK;
     if (st != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(st);
+    // Enumeration goes by index, so a key another process adds meanwhile can move one
+    // already read to the next index: each key name is loaded once.
+    std::set<std::u16string> loaded;
     for (DWORD i = 0;; ++i)
     {
         WCHAR name[256];
@@ -34,6 +39,12 @@ HRESULT LoadRegistryStore(Store* s)
         if (st == ERROR_NO_MORE_ITEMS)
             break;
         if (st != ERROR_SUCCESS)
+            continue;
+        std::u16string folded(name, cch);
+        for (auto& ch : folded)
+            if (ch >= u'a' && ch <= u'z')
+                ch = static_cast<char16_t>(ch - 32);
+        if (!loaded.insert(folded).second)
             continue;
         HKEY hSub = nullptr;
         if (RegOpenKeyExW(hKey, name, 0, KEY_READ, &hSub) != ERROR_SUCCESS)

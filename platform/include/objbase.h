@@ -56,6 +56,9 @@ QMAPI LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb);
 QMAPI LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
 QMAPI void WINAPI CoTaskMemFree(LPVOID pv);
 
+// A new random GUID (version 4, RFC 4122 variant).
+QMAPI HRESULT WINAPI CoCreateGuid(GUID* pguid);
+
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case; returns the characters written
 // with the terminator (39), or 0 when cchMax is too small.
 QMAPI int WINAPI StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);

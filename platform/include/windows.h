@@ -6,6 +6,9 @@
 #if __has_include("winbase.h")
 #include "winbase.h"
 #endif
+#if __has_include("fileapi.h")
+#include "fileapi.h"
+#endif
 #if __has_include("winnls.h")
 #include "winnls.h"
 #endif

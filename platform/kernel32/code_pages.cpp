@@ -59,6 +59,31 @@ int Deliver(const std::basic_string<Char>& result, Char* out, int outSize)
     std::memcpy(out, result.data(), static_cast<size_t>(n) * sizeof(Char));
     return n;
 }
+
+// The result of a UTF-8 conversion already written into the caller's buffer (as much of it
+// as fits): the same answers as Deliver gives.
+int Delivered(size_t needed, int outSize)
+{
+    if (needed > 0x7FFFFFFF)
+        return Fail(ERROR_ARITHMETIC_OVERFLOW);
+    const int n = static_cast<int>(needed);
+    if (outSize != 0 && n > outSize)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    return n;
+}
+
+// UTF-8 conversions write into the caller's buffer as they go; a strict one is checked
+// first, so that bad input leaves the buffer untouched.
+template <typename In, typename Out, typename Convert>
+int ConvertUtf8(Convert convert, const In* in, size_t len, bool strict, Out* out, int outSize)
+{
+    size_t needed = 0;
+    if (strict && outSize != 0 && !convert(in, len, true, nullptr, 0, needed))
+        return Fail(ERROR_NO_UNICODE_TRANSLATION);
+    if (!convert(in, len, strict, out, static_cast<size_t>(outSize), needed))
+        return Fail(ERROR_NO_UNICODE_TRANSLATION);
+    return Delivered(needed, outSize);
+}
 } // namespace
 
 BOOL IsValidCodePage(UINT CodePage)
@@ -89,17 +114,17 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int 
 
     const size_t len = cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
     const bool strict = (dwFlags & MB_ERR_INVALID_CHARS) != 0;
-    std::u16string wide;
-    bool ok;
     if (cp == CP_UTF8)
-        ok = qm::kernel32::DecodeUtf8(lpMultiByteStr, len, strict, wide);
-    else
     {
-        if (!qm::kernel32::IsIconvCodePage(cp))
-            return Fail(ERROR_INVALID_PARAMETER);
-        ok = qm::kernel32::DecodeAnsi(cp, lpMultiByteStr, len, strict, wide);
+        auto decode = [](const char* in, size_t n, bool s, char16_t* out, size_t cap, size_t& needed) {
+            return qm::kernel32::DecodeUtf8(in, n, s, out, cap, needed);
+        };
+        return ConvertUtf8(decode, lpMultiByteStr, len, strict, lpWideCharStr, cchWideChar);
     }
-    if (!ok)
+    if (!qm::kernel32::IsIconvCodePage(cp))
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::u16string wide;
+    if (!qm::kernel32::DecodeAnsi(cp, lpMultiByteStr, len, strict, wide))
         return Fail(ERROR_NO_UNICODE_TRANSLATION);
     return Deliver(wide, lpWideCharStr, cchWideChar);
 }
@@ -142,8 +167,11 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int 
     std::string bytes;
     if (cp == CP_UTF8)
     {
-        if (!qm::kernel32::EncodeUtf8(lpWideCharStr, len, (dwFlags & WC_ERR_INVALID_CHARS) != 0, bytes))
-            return Fail(ERROR_NO_UNICODE_TRANSLATION);
+        auto encode = [](const char16_t* in, size_t n, bool s, char* out, size_t cap, size_t& needed) {
+            return qm::kernel32::EncodeUtf8(in, n, s, out, cap, needed);
+        };
+        return ConvertUtf8(encode, lpWideCharStr, len, (dwFlags & WC_ERR_INVALID_CHARS) != 0, lpMultiByteStr,
+                           cbMultiByte);
     }
     else
     {

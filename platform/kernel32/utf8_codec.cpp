@@ -1,6 +1,13 @@
 // UTF-8 codec for CP_UTF8.
 #include "utf8_codec.h"
 
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qm::kernel32
 {
 namespace
@@ -10,20 +17,119 @@ bool InRange(unsigned char b, unsigned char lo, unsigned char hi)
     return b >= lo && b <= hi;
 }
 
-void PutCodePoint(char32_t cp, std::u16string& out)
+// Length of the ASCII run at the start of in (at most n units); the run is copied to dst
+// when dst is not null. Sixteen units at a time: large texts are mostly ASCII.
+size_t AsciiRun(const unsigned char* in, size_t n, char16_t* dst)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16)
+    {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        if (_mm_movemask_epi8(v) != 0)
+            break;
+        if (dst)
+        {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(v, zero));
+        }
+    }
+#endif
+    for (; i < n && in[i] < 0x80; ++i)
+        if (dst)
+            dst[i] = in[i];
+    return i;
+}
+
+size_t AsciiRun(const char16_t* in, size_t n, char* dst)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16)
+    {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+        const __m128i bits = _mm_and_si128(_mm_or_si128(a, b), high);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(bits, zero)) != 0xFFFF)
+            break;
+        if (dst)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; i < n && in[i] < 0x80; ++i)
+        if (dst)
+            dst[i] = static_cast<char>(in[i]);
+    return i;
+}
+
+// Writes what fits into a fixed buffer and counts everything.
+template <typename Char>
+class BufferSink
+{
+public:
+    BufferSink(Char* out, size_t capacity) : m_out(out), m_capacity(capacity) {}
+    void Put(Char c)
+    {
+        if (m_count < m_capacity)
+            m_out[m_count] = c;
+        ++m_count;
+    }
+    // The ASCII run at the start of in (at most n units): what fits is written, the rest
+    // only counted. Returns the run's length.
+    template <typename In>
+    size_t PutAsciiRun(const In* in, size_t n)
+    {
+        const size_t room = m_count < m_capacity ? m_capacity - m_count : 0;
+        size_t run = AsciiRun(in, n < room ? n : room, room ? m_out + m_count : nullptr);
+        if (run == room && run < n)
+            run += AsciiRun(in + run, n - run, nullptr);
+        m_count += run;
+        return run;
+    }
+    size_t Count() const { return m_count; }
+
+private:
+    Char* m_out;
+    size_t m_capacity;
+    size_t m_count = 0;
+};
+
+template <typename Char>
+class StringSink
+{
+public:
+    explicit StringSink(std::basic_string<Char>& out) : m_out(out) {}
+    void Put(Char c) { m_out.push_back(c); }
+    template <typename In>
+    size_t PutAsciiRun(const In* in, size_t n)
+    {
+        const size_t run = AsciiRun(in, n, nullptr);
+        m_out.append(in, in + run);
+        return run;
+    }
+
+private:
+    std::basic_string<Char>& m_out;
+};
+
+template <typename Sink>
+void PutCodePoint(char32_t cp, Sink& out)
 {
     if (cp >= 0x10000)
     {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        out.Put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.Put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     }
     else
-        out.push_back(static_cast<char16_t>(cp));
+        out.Put(static_cast<char16_t>(cp));
 }
-} // namespace
 
-bool DecodeUtf8(const char* in, size_t len, bool strict, std::u16string& out)
+template <typename Sink>
+bool Decode(const char* in, size_t len, bool strict, Sink& out)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(in);
     size_t i = 0;
@@ -32,8 +138,8 @@ bool DecodeUtf8(const char* in, size_t len, bool strict, std::u16string& out)
         const unsigned char b0 = s[i];
         if (b0 < 0x80)
         {
-            out.push_back(b0);
-            ++i;
+            // A run of ASCII, the common case, without the per-unit checks.
+            i += out.PutAsciiRun(s + i, len - i);
             continue;
         }
         int need;
@@ -75,7 +181,7 @@ bool DecodeUtf8(const char* in, size_t len, bool strict, std::u16string& out)
         {
             if (strict)
                 return false;
-            out.push_back(u'\xFFFD');
+            out.Put(u'\xFFFD');
             i = (need > 0) ? j : i + 1; // the maximal subpart: lead plus the valid continuations
             continue;
         }
@@ -85,11 +191,18 @@ bool DecodeUtf8(const char* in, size_t len, bool strict, std::u16string& out)
     return true;
 }
 
-bool EncodeUtf8(const char16_t* in, size_t len, bool strict, std::string& out)
+template <typename Sink>
+bool Encode(const char16_t* in, size_t len, bool strict, Sink& out)
 {
     for (size_t i = 0; i < len; ++i)
     {
         char32_t cp = in[i];
+        if (cp < 0x80)
+        {
+            // A run of ASCII, the common case, without the per-unit checks.
+            i += out.PutAsciiRun(in + i, len - i) - 1;
+            continue;
+        }
         if (cp >= 0xD800 && cp <= 0xDFFF)
         {
             if (cp <= 0xDBFF && i + 1 < len && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF)
@@ -104,27 +217,54 @@ bool EncodeUtf8(const char16_t* in, size_t len, bool strict, std::string& out)
                 cp = 0xFFFD;
             }
         }
-        if (cp < 0x80)
-            out.push_back(static_cast<char>(cp));
-        else if (cp < 0x800)
+        if (cp < 0x800)
         {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            out.Put(static_cast<char>(0xC0 | (cp >> 6)));
+            out.Put(static_cast<char>(0x80 | (cp & 0x3F)));
         }
         else if (cp < 0x10000)
         {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            out.Put(static_cast<char>(0xE0 | (cp >> 12)));
+            out.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.Put(static_cast<char>(0x80 | (cp & 0x3F)));
         }
         else
         {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            out.Put(static_cast<char>(0xF0 | (cp >> 18)));
+            out.Put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.Put(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
     return true;
+}
+} // namespace
+
+bool DecodeUtf8(const char* in, size_t len, bool strict, std::u16string& out)
+{
+    StringSink<char16_t> sink(out);
+    return Decode(in, len, strict, sink);
+}
+
+bool EncodeUtf8(const char16_t* in, size_t len, bool strict, std::string& out)
+{
+    StringSink<char> sink(out);
+    return Encode(in, len, strict, sink);
+}
+
+bool DecodeUtf8(const char* in, size_t len, bool strict, char16_t* out, size_t capacity, size_t& needed)
+{
+    BufferSink<char16_t> sink(out, capacity);
+    const bool ok = Decode(in, len, strict, sink);
+    needed = sink.Count();
+    return ok;
+}
+
+bool EncodeUtf8(const char16_t* in, size_t len, bool strict, char* out, size_t capacity, size_t& needed)
+{
+    BufferSink<char> sink(out, capacity);
+    const bool ok = Encode(in, len, strict, sink);
+    needed = sink.Count();
+    return ok;
 }
 } // namespace qm::kernel32

@@ -22,16 +22,17 @@ BSTR Allocate(const void* src, UINT bytes)
         return nullptr;
     // Room for an odd byte count plus a whole zero WCHAR after it.
     const size_t total = kPrefix + bytes + sizeof(OLECHAR) + 1;
-    auto* block = static_cast<char*>(std::malloc(total));
+    // Without a source, calloc: fresh pages of a large block are already zero.
+    auto* block = static_cast<char*>(src ? std::malloc(total) : std::calloc(1, total));
     if (!block)
         return nullptr;
     std::memcpy(block, &bytes, kPrefix);
     char* text = block + kPrefix;
     if (src)
+    {
         std::memcpy(text, src, bytes);
-    else
-        std::memset(text, 0, bytes);
-    std::memset(text + bytes, 0, total - kPrefix - bytes);
+        std::memset(text + bytes, 0, total - kPrefix - bytes);
+    }
     return reinterpret_cast<BSTR>(text);
 }
 } // namespace

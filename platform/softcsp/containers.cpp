@@ -21,7 +21,7 @@ constexpr char kMagic[8] = {'Q', 'M', 'K', 'C', 'N', 'T', '0', '1'};
 
 class CLock
 {
-public:
+  public:
     explicit CLock(const std::filesystem::path& dir)
     {
         m_fd = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -34,7 +34,7 @@ public:
             ::close(m_fd); // releases the lock
     }
 
-private:
+  private:
     int m_fd = -1;
 };
 
@@ -84,8 +84,8 @@ std::optional<ContainerFile> Read(const std::filesystem::path& file)
     {
         StoredKey k;
         uint32_t blobLength = 0;
-        if (!GetU32(data, at, &k.spec) || !GetU32(data, at, &k.flags) || !GetU32(data, at, &blobLength) ||
-            at + blobLength > data.size())
+        if (!GetU32(data, at, &k.spec) || !GetU32(data, at, &k.flags) ||
+            !GetU32(data, at, &blobLength) || at + blobLength > data.size())
             return std::nullopt;
         k.blob.assign(data.begin() + long(at), data.begin() + long(at + blobLength));
         at += blobLength;
@@ -143,7 +143,8 @@ std::string DefaultContainerName()
 
 CContainerStore::CContainerStore(bool machineKeys)
 {
-    m_dir = qm::MachineDirectory() / "crypto" / "RSA" / (machineKeys ? std::string("MachineKeys") : UserName());
+    m_dir = qm::MachineDirectory() / "crypto" / "RSA" /
+            (machineKeys ? std::string("MachineKeys") : UserName());
     std::error_code ec;
     std::filesystem::create_directories(m_dir, ec);
 }

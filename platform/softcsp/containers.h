@@ -15,22 +15,22 @@ namespace qm::softcsp
 struct StoredKey
 {
     DWORD spec = 0;
-    DWORD flags = 0;     // CRYPT_EXPORTABLE ...
-    cspkit::Bytes blob;  // PRIVATEKEYBLOB
+    DWORD flags = 0;    // CRYPT_EXPORTABLE ...
+    cspkit::Bytes blob; // PRIVATEKEYBLOB
 };
 
 class CContainerStore
 {
-public:
+  public:
     explicit CContainerStore(bool machineKeys);
     bool Exists(const std::string& name) const;
-    DWORD Create(const std::string& name);  // NTE_EXISTS when it is there
-    DWORD Delete(const std::string& name);  // NTE_BAD_KEYSET when it is not
+    DWORD Create(const std::string& name);                       // NTE_EXISTS when it is there
+    DWORD Delete(const std::string& name);                       // NTE_BAD_KEYSET when it is not
     DWORD PutKey(const std::string& name, const StoredKey& key); // NTE_BAD_KEYSET when gone
     std::optional<StoredKey> GetKey(const std::string& name, DWORD spec) const;
     std::vector<std::string> List() const;
 
-private:
+  private:
     std::filesystem::path FileOf(const std::string& name) const;
     std::filesystem::path m_dir;
 };

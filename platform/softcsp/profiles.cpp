@@ -10,15 +10,19 @@ constexpr DWORD kSigning = CRYPT_FLAG_SIGNING;
 constexpr DWORD kSsl = CRYPT_FLAG_PCT1 | CRYPT_FLAG_SSL2 | CRYPT_FLAG_SSL3 | CRYPT_FLAG_TLS1;
 
 const AlgInfo kMd5{CALG_MD5, 128, 128, 128, kSsl, "MD5", "Message Digest 5 (MD5)"};
-const AlgInfo kSha1{CALG_SHA1, 160, 160, 160, kSsl | kSigning, "SHA-1", "Secure Hash Algorithm (SHA-1)"};
+const AlgInfo kSha1{
+    CALG_SHA1, 160, 160, 160, kSsl | kSigning, "SHA-1", "Secure Hash Algorithm (SHA-1)"};
 const AlgInfo kSha256{CALG_SHA_256, 256, 256, 256, 0, "SHA-256", "Secure Hash Algorithm (SHA-256)"};
 const AlgInfo kSha384{CALG_SHA_384, 384, 384, 384, 0, "SHA-384", "Secure Hash Algorithm (SHA-384)"};
 const AlgInfo kSha512{CALG_SHA_512, 512, 512, 512, 0, "SHA-512", "Secure Hash Algorithm (SHA-512)"};
 const AlgInfo k3Des112{CALG_3DES_112, 128, 128, 128, 0, "3DES TWO KEY", "Two Key Triple DES"};
 const AlgInfo k3Des{CALG_3DES, 192, 192, 192, kSsl, "3DES", "Three Key Triple DES"};
-const AlgInfo kAes128{CALG_AES_128, 128, 128, 128, 0, "AES 128", "Advanced Encryption Standard (AES) 128 bit"};
-const AlgInfo kAes192{CALG_AES_192, 192, 192, 192, 0, "AES 192", "Advanced Encryption Standard (AES) 192 bit"};
-const AlgInfo kAes256{CALG_AES_256, 256, 256, 256, 0, "AES 256", "Advanced Encryption Standard (AES) 256 bit"};
+const AlgInfo kAes128{
+    CALG_AES_128, 128, 128, 128, 0, "AES 128", "Advanced Encryption Standard (AES) 128 bit"};
+const AlgInfo kAes192{
+    CALG_AES_192, 192, 192, 192, 0, "AES 192", "Advanced Encryption Standard (AES) 192 bit"};
+const AlgInfo kAes256{
+    CALG_AES_256, 256, 256, 256, 0, "AES 256", "Advanced Encryption Standard (AES) 256 bit"};
 
 AlgInfo RsaSign(DWORD def, DWORD min, DWORD max)
 {

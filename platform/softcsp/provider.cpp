@@ -168,10 +168,11 @@ BOOL EnumContainers(CProv& prov, BYTE* data, DWORD* length, DWORD flags)
 }
 } // namespace
 
-QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags, PVTableProvStruc pVTable)
+QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags,
+                                   PVTableProvStruc pVTable)
 {
-    constexpr DWORD kAllowed =
-        CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET | CRYPT_DELETEKEYSET | CRYPT_MACHINE_KEYSET | CRYPT_SILENT;
+    constexpr DWORD kAllowed = CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET | CRYPT_DELETEKEYSET |
+                               CRYPT_MACHINE_KEYSET | CRYPT_SILENT;
     *phProv = 0;
     if (dwFlags & ~kAllowed)
         return Fail(DWORD(NTE_BAD_FLAGS));
@@ -218,30 +219,40 @@ QMAPI BOOL WINAPI CPReleaseContext(HCRYPTPROV hProv, DWORD dwFlags)
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
+                                 DWORD dwFlags)
 {
     auto prov = ProvOf(hProv);
     if (!prov)
         return FALSE;
     switch (dwParam)
     {
-    case PP_NAME: return CopyText(prov->profile->name, pbData, pdwDataLen);
+    case PP_NAME:
+        return CopyText(prov->profile->name, pbData, pdwDataLen);
     case PP_CONTAINER:
-    case PP_UNIQUE_CONTAINER: return CopyText(prov->container, pbData, pdwDataLen);
-    case PP_ENUMCONTAINERS: return EnumContainers(*prov, pbData, pdwDataLen, dwFlags);
+    case PP_UNIQUE_CONTAINER:
+        return CopyText(prov->container, pbData, pdwDataLen);
+    case PP_ENUMCONTAINERS:
+        return EnumContainers(*prov, pbData, pdwDataLen, dwFlags);
     case PP_ENUMALGS:
     case PP_ENUMALGS_EX:
     {
         std::lock_guard lock(prov->lock);
         return EnumAlg(prov->profile->algs, prov->algCursor, dwParam, pbData, pdwDataLen, dwFlags);
     }
-    case PP_IMPTYPE: return CopyDword(CRYPT_IMPL_SOFTWARE, pbData, pdwDataLen);
-    case PP_VERSION: return CopyDword(0x200, pbData, pdwDataLen);
-    case PP_PROVTYPE: return CopyDword(prov->profile->type, pbData, pdwDataLen);
-    case PP_KEYSPEC: return CopyDword(AT_KEYEXCHANGE | AT_SIGNATURE, pbData, pdwDataLen);
+    case PP_IMPTYPE:
+        return CopyDword(CRYPT_IMPL_SOFTWARE, pbData, pdwDataLen);
+    case PP_VERSION:
+        return CopyDword(0x200, pbData, pdwDataLen);
+    case PP_PROVTYPE:
+        return CopyDword(prov->profile->type, pbData, pdwDataLen);
+    case PP_KEYSPEC:
+        return CopyDword(AT_KEYEXCHANGE | AT_SIGNATURE, pbData, pdwDataLen);
     case PP_SIG_KEYSIZE_INC:
-    case PP_KEYX_KEYSIZE_INC: return CopyDword(8, pbData, pdwDataLen);
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    case PP_KEYX_KEYSIZE_INC:
+        return CopyDword(8, pbData, pdwDataLen);
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 
@@ -257,8 +268,8 @@ QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPT
     auto prov = ProvOf(hProv);
     if (!prov)
         return FALSE;
-    constexpr DWORD kAllowed =
-        CRYPT_EXPORTABLE | CRYPT_USER_PROTECTED | CRYPT_CREATE_SALT | CRYPT_NO_SALT | CRYPT_ARCHIVABLE;
+    constexpr DWORD kAllowed = CRYPT_EXPORTABLE | CRYPT_USER_PROTECTED | CRYPT_CREATE_SALT |
+                               CRYPT_NO_SALT | CRYPT_ARCHIVABLE;
     DWORD bits = dwFlags >> 16, options = dwFlags & 0xFFFF;
     if (options & ~kAllowed)
         return Fail(DWORD(NTE_BAD_FLAGS));
@@ -312,8 +323,8 @@ QMAPI BOOL WINAPI CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey)
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
-                                DWORD dwFlags)
+QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData,
+                                DWORD* pdwDataLen, DWORD dwFlags)
 {
     auto key = KeyOf(hProv, hKey);
     if (!key)
@@ -324,9 +335,11 @@ QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
         return GetSessionKeyParam(key->session, dwParam, pbData, pdwDataLen);
     switch (dwParam)
     {
-    case KP_ALGID: return CopyDword(key->alg, pbData, pdwDataLen);
+    case KP_ALGID:
+        return CopyDword(key->alg, pbData, pdwDataLen);
     case KP_KEYLEN:
-    case KP_BLOCKLEN: return CopyDword(key->rsa.bits, pbData, pdwDataLen);
+    case KP_BLOCKLEN:
+        return CopyDword(key->rsa.bits, pbData, pdwDataLen);
     case KP_PERMISSIONS:
     {
         DWORD permissions = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
@@ -334,11 +347,13 @@ QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
             permissions |= CRYPT_EXPORT;
         return CopyDword(permissions, pbData, pdwDataLen);
     }
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 
-QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
+QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData,
+                                DWORD dwFlags)
 {
     auto key = KeyOf(hProv, hKey);
     if (!key)
@@ -348,8 +363,8 @@ QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
     return Fail(DWORD(NTE_BAD_TYPE));
 }
 
-QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType, DWORD dwFlags,
-                              BYTE* pbData, DWORD* pdwDataLen)
+QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType,
+                              DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
     auto key = KeyOf(hProv, hKey);
     if (!key)
@@ -405,13 +420,14 @@ QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKe
         blob.insert(blob.end(), key->session.key.begin(), key->session.key.end());
         break;
     }
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
     return CopyOut(blob.data(), DWORD(blob.size()), pbData, pdwDataLen);
 }
 
-QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen, HCRYPTKEY hPubKey, DWORD dwFlags,
-                              HCRYPTKEY* phKey)
+QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen,
+                              HCRYPTKEY hPubKey, DWORD dwFlags, HCRYPTKEY* phKey)
 {
     auto prov = ProvOf(hProv);
     if (!prov)
@@ -484,11 +500,13 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
         key->alg = alg;
         return NewKeyHandle(key, phKey);
     }
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 
-QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags, HCRYPTHASH* phHash)
+QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
+                               HCRYPTHASH* phHash)
 {
     auto prov = ProvOf(hProv);
     if (!prov)
@@ -502,7 +520,8 @@ QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, D
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData, DWORD cbDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData,
+                             DWORD cbDataLen, DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     if (!hash)
@@ -514,14 +533,15 @@ QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbD
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
-                                 DWORD dwFlags)
+QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
+                                 DWORD* pdwDataLen, DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     return hash ? GetHashParam(*hash->hash, dwParam, pbData, pdwDataLen, dwFlags) : FALSE;
 }
 
-QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
+QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam,
+                                 const BYTE* pbData, DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     return hash ? SetHashParam(*hash->hash, dwParam, pbData, dwFlags) : FALSE;
@@ -535,8 +555,9 @@ QMAPI BOOL WINAPI CPDestroyHash(HCRYPTPROV hProv, HCRYPTHASH hHash)
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,
-                             DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen)
+QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec,
+                             LPCWSTR szDescription, DWORD dwFlags, BYTE* pbSignature,
+                             DWORD* pdwSigLen)
 {
     auto prov = ProvOf(hProv);
     auto hash = prov ? HashOf(hProv, hHash) : nullptr;
@@ -555,13 +576,15 @@ QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec
     Bytes digest, signature;
     if (DWORD e = hash->hash->Value(&digest))
         return Fail(e);
-    if (DWORD e = RsaSignDigest(key->rsa, hash->hash->Alg(), digest, dwFlags & CRYPT_NOHASHOID, &signature))
+    if (DWORD e = RsaSignDigest(key->rsa, hash->hash->Alg(), digest, dwFlags & CRYPT_NOHASHOID,
+                                &signature))
         return Fail(e);
     return CopyOut(signature.data(), DWORD(signature.size()), pbSignature, pdwSigLen);
 }
 
-QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbSignature, DWORD cbSigLen,
-                                    HCRYPTKEY hPubKey, LPCWSTR szDescription, DWORD dwFlags)
+QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbSignature,
+                                    DWORD cbSigLen, HCRYPTKEY hPubKey, LPCWSTR szDescription,
+                                    DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     auto key = hash ? KeyOf(hProv, hPubKey) : nullptr;
@@ -572,13 +595,14 @@ QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BY
     Bytes digest;
     if (DWORD e = hash->hash->Value(&digest))
         return Fail(e);
-    if (DWORD e = RsaVerifyDigest(key->rsa, hash->hash->Alg(), digest, Bytes(pbSignature, pbSignature + cbSigLen)))
+    if (DWORD e = RsaVerifyDigest(key->rsa, hash->hash->Alg(), digest,
+                                  Bytes(pbSignature, pbSignature + cbSigLen)))
         return Fail(e);
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,
-                            BYTE* pbData, DWORD* pdwDataLen, DWORD cbBufLen)
+QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
+                            DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen, DWORD cbBufLen)
 {
     auto key = KeyOf(hProv, hKey);
     if (!key)
@@ -598,8 +622,8 @@ QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
     return CopyOut(le.data(), size, pbData, pdwDataLen);
 }
 
-QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,
-                            BYTE* pbData, DWORD* pdwDataLen)
+QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
+                            DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
     auto key = KeyOf(hProv, hKey);
     if (!key)

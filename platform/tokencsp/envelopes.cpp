@@ -101,8 +101,10 @@ bool ReadRsaEnvelope(const Bytes& der, Bytes* sessionKey, Bytes* privateKey)
     }
     if (octets.size() != 2)
         return false;
-    sessionKey->assign(der.begin() + long(octets[0].first), der.begin() + long(octets[0].first + octets[0].second));
-    privateKey->assign(der.begin() + long(octets[1].first), der.begin() + long(octets[1].first + octets[1].second));
+    sessionKey->assign(der.begin() + long(octets[0].first),
+                       der.begin() + long(octets[0].first + octets[0].second));
+    privateKey->assign(der.begin() + long(octets[1].first),
+                       der.begin() + long(octets[1].first + octets[1].second));
     return true;
 }
 } // namespace qm::tokencsp

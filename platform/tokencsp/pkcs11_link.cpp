@@ -22,10 +22,12 @@ int g_sessions = 0; // the library is initialised while sessions are open
 std::optional<std::u16string> ReadString(HKEY key, const char16_t* name)
 {
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
         return std::nullopt;
     std::u16string value(size / 2 + 1, u'\0');
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     value.resize(size / 2);
     while (!value.empty() && value.back() == u'\0')
@@ -51,7 +53,8 @@ DWORD LoadFunctions(const std::u16string& library, CK_FUNCTION_LIST** functions)
     HMODULE module = LoadLibraryW(library.c_str());
     if (!module)
         return QM_TOKEN_E_NO_LIBRARY;
-    auto get = reinterpret_cast<CK_C_GetFunctionList>(reinterpret_cast<void*>(GetProcAddress(module, "C_GetFunctionList")));
+    auto get = reinterpret_cast<CK_C_GetFunctionList>(
+        reinterpret_cast<void*>(GetProcAddress(module, "C_GetFunctionList")));
     // The library stays loaded for the process, as the vendor's CSP keeps it.
     if (!get || get(&g_functions) != CKR_OK || !g_functions)
         return QM_TOKEN_E_NO_LIBRARY;
@@ -153,10 +156,12 @@ DWORD CTokenSession::Open(const TokenConfig& config, std::shared_ptr<CTokenSessi
     }
     if (!slot)
         return QM_TOKEN_E_NO_TOKEN; // the destructor gives back the library reference
-    if (f->C_OpenSession(*slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session->m_session) != CKR_OK)
+    if (f->C_OpenSession(*slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr,
+                         &session->m_session) != CKR_OK)
         return QM_TOKEN_E_NO_TOKEN;
     CK_RV rv = f->C_Login(session->m_session, CKU_USER,
-                          reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(config.pin.data())), config.pin.size());
+                          reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(config.pin.data())),
+                          config.pin.size());
     if (rv != CKR_OK && rv != CKR_USER_ALREADY_LOGGED_IN)
         return QM_TOKEN_E_LOGIN;
     *out = session;
@@ -211,7 +216,8 @@ void CTokenSession::Destroy(CK_OBJECT_HANDLE object)
 std::optional<Bytes> CTokenSession::Get(CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type)
 {
     CK_ATTRIBUTE a{type, nullptr, 0};
-    if (m_f->C_GetAttributeValue(m_session, object, &a, 1) != CKR_OK || a.ulValueLen == CK_UNAVAILABLE_INFORMATION)
+    if (m_f->C_GetAttributeValue(m_session, object, &a, 1) != CKR_OK ||
+        a.ulValueLen == CK_UNAVAILABLE_INFORMATION)
         return std::nullopt;
     Bytes value(a.ulValueLen);
     a.pValue = value.data();

@@ -36,7 +36,7 @@ Attr TextAttr(CK_ATTRIBUTE_TYPE type, const std::string& value);
 
 class CTokenSession
 {
-public:
+  public:
     ~CTokenSession();
     // Opens a logged-in read/write session on the configured token; 0 or an error code.
     static DWORD Open(const TokenConfig& config, std::shared_ptr<CTokenSession>* session);
@@ -48,7 +48,7 @@ public:
     void Destroy(CK_OBJECT_HANDLE object);
     std::optional<Bytes> Get(CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type);
 
-private:
+  private:
     CK_FUNCTION_LIST* m_f = nullptr;
     CK_SESSION_HANDLE m_session = 0;
 };

@@ -196,16 +196,19 @@ DWORD OpenRsaEnvelope(CProv& prov, const Envelope& e, RsaKey* key)
 }
 } // namespace
 
-QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags, PVTableProvStruc pVTable)
+QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags,
+                                   PVTableProvStruc pVTable)
 {
     *phProv = 0;
-    bool verify = (dwFlags & CRYPT_VERIFYCONTEXT) == CRYPT_VERIFYCONTEXT && dwFlags != kDeleteAfterFailedSm2;
+    bool verify =
+        (dwFlags & CRYPT_VERIFYCONTEXT) == CRYPT_VERIFYCONTEXT && dwFlags != kDeleteAfterFailedSm2;
     bool vendorDelete = dwFlags == kDeleteAfterFailedSm2;
     if (!vendorDelete)
     {
-        constexpr DWORD kAllowed =
-            CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET | CRYPT_DELETEKEYSET | CRYPT_SILENT | CRYPT_MACHINE_KEYSET;
-        if ((dwFlags & ~kAllowed) || (verify && (dwFlags & (CRYPT_NEWKEYSET | CRYPT_DELETEKEYSET))) ||
+        constexpr DWORD kAllowed = CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET | CRYPT_DELETEKEYSET |
+                                   CRYPT_SILENT | CRYPT_MACHINE_KEYSET;
+        if ((dwFlags & ~kAllowed) ||
+            (verify && (dwFlags & (CRYPT_NEWKEYSET | CRYPT_DELETEKEYSET))) ||
             ((dwFlags & CRYPT_NEWKEYSET) && (dwFlags & CRYPT_DELETEKEYSET)))
             return Fail(DWORD(NTE_BAD_FLAGS));
     }
@@ -263,28 +266,37 @@ QMAPI BOOL WINAPI CPReleaseContext(HCRYPTPROV hProv, DWORD dwFlags)
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
+                                 DWORD dwFlags)
 {
     auto prov = ProvOf(hProv);
     if (!prov)
         return FALSE;
     switch (dwParam)
     {
-    case PP_NAME: return CopyText(prov->name, pbData, pdwDataLen);
+    case PP_NAME:
+        return CopyText(prov->name, pbData, pdwDataLen);
     case PP_CONTAINER:
-    case PP_UNIQUE_CONTAINER: return CopyText(prov->container, pbData, pdwDataLen);
-    case PP_ENUMCONTAINERS: return EnumContainers(*prov, pbData, pdwDataLen, dwFlags);
+    case PP_UNIQUE_CONTAINER:
+        return CopyText(prov->container, pbData, pdwDataLen);
+    case PP_ENUMCONTAINERS:
+        return EnumContainers(*prov, pbData, pdwDataLen, dwFlags);
     case PP_ENUMALGS:
     case PP_ENUMALGS_EX:
     {
         std::lock_guard lock(prov->lock);
         return EnumAlg(Algorithms(), prov->algCursor, dwParam, pbData, pdwDataLen, dwFlags);
     }
-    case PP_IMPTYPE: return CopyDword(CRYPT_IMPL_HARDWARE | CRYPT_IMPL_REMOVABLE, pbData, pdwDataLen);
-    case PP_VERSION: return CopyDword(0x200, pbData, pdwDataLen);
-    case PP_PROVTYPE: return CopyDword(PROV_RSA_FULL, pbData, pdwDataLen);
-    case PP_KEYSPEC: return CopyDword(AT_KEYEXCHANGE | AT_SIGNATURE, pbData, pdwDataLen);
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    case PP_IMPTYPE:
+        return CopyDword(CRYPT_IMPL_HARDWARE | CRYPT_IMPL_REMOVABLE, pbData, pdwDataLen);
+    case PP_VERSION:
+        return CopyDword(0x200, pbData, pdwDataLen);
+    case PP_PROVTYPE:
+        return CopyDword(PROV_RSA_FULL, pbData, pdwDataLen);
+    case PP_KEYSPEC:
+        return CopyDword(AT_KEYEXCHANGE | AT_SIGNATURE, pbData, pdwDataLen);
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 
@@ -317,7 +329,8 @@ QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPT
             return Fail(DWORD(NTE_FAIL));
         e = prov->store->PutSm2(prov->container, spec, key);
     }
-    else if (Algid == AT_KEYEXCHANGE || Algid == CALG_RSA_KEYX || Algid == AT_SIGNATURE || Algid == CALG_RSA_SIGN)
+    else if (Algid == AT_KEYEXCHANGE || Algid == CALG_RSA_KEYX || Algid == AT_SIGNATURE ||
+             Algid == CALG_RSA_SIGN)
     {
         spec = (Algid == AT_KEYEXCHANGE || Algid == CALG_RSA_KEYX) ? AT_KEYEXCHANGE : AT_SIGNATURE;
         if (bits == 0)
@@ -351,8 +364,8 @@ QMAPI BOOL WINAPI CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey)
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
-                                DWORD dwFlags)
+QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData,
+                                DWORD* pdwDataLen, DWORD dwFlags)
 {
     auto prov = ProvOf(hProv);
     auto key = prov ? KeyOf(hProv, hKey) : nullptr;
@@ -360,9 +373,11 @@ QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
         return FALSE;
     switch (dwParam)
     {
-    case KP_ALGID: return CopyDword(AlgOf(key->record), pbData, pdwDataLen);
+    case KP_ALGID:
+        return CopyDword(AlgOf(key->record), pbData, pdwDataLen);
     case KP_KEYLEN:
-    case KP_BLOCKLEN: return CopyDword(key->record.bits, pbData, pdwDataLen);
+    case KP_BLOCKLEN:
+        return CopyDword(key->record.bits, pbData, pdwDataLen);
     case KP_CERTIFICATE:
     {
         if (!key->spec)
@@ -372,11 +387,13 @@ QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
             return Fail(DWORD(NTE_NOT_FOUND));
         return CopyOut(cert->data(), DWORD(cert->size()), pbData, pdwDataLen);
     }
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 
-QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
+QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData,
+                                DWORD dwFlags)
 {
     auto prov = ProvOf(hProv);
     auto key = prov ? KeyOf(hProv, hKey) : nullptr;
@@ -398,13 +415,14 @@ QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
         length = 5 + (size_t(pbData[2]) << 16 | size_t(pbData[3]) << 8 | pbData[4]);
     if (length < 2 || length > (1u << 20))
         return Fail(DWORD(NTE_BAD_DATA));
-    if (DWORD e = prov->store->SetCertificate(prov->container, key->spec, Bytes(pbData, pbData + length)))
+    if (DWORD e =
+            prov->store->SetCertificate(prov->container, key->spec, Bytes(pbData, pbData + length)))
         return Fail(e);
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType, DWORD dwFlags,
-                              BYTE* pbData, DWORD* pdwDataLen)
+QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType,
+                              DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
     auto key = KeyOf(hProv, hKey);
     if (!key)
@@ -418,8 +436,8 @@ QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKe
     return CopyOut(blob.data(), DWORD(blob.size()), pbData, pdwDataLen);
 }
 
-QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen, HCRYPTKEY hPubKey, DWORD dwFlags,
-                              HCRYPTKEY* phKey)
+QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen,
+                              HCRYPTKEY hPubKey, DWORD dwFlags, HCRYPTKEY* phKey)
 {
     auto prov = ProvOf(hProv);
     if (!prov)
@@ -455,7 +473,8 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
             RsaKey key;
             if (DWORD e = OpenRsaEnvelope(*prov, *envelope, &key))
                 return Fail(e);
-            if (DWORD e = prov->store->PutRsa(prov->container, AT_KEYEXCHANGE, key, dwFlags & CRYPT_EXPORTABLE))
+            if (DWORD e = prov->store->PutRsa(prov->container, AT_KEYEXCHANGE, key,
+                                              dwFlags & CRYPT_EXPORTABLE))
                 return Fail(e);
         }
         return UserKey(hProv, *prov, AT_KEYEXCHANGE, phKey);
@@ -478,7 +497,8 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
     return UserKey(hProv, *prov, spec, phKey);
 }
 
-QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags, HCRYPTHASH* phHash)
+QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
+                               HCRYPTHASH* phHash)
 {
     auto prov = ProvOf(hProv);
     if (!prov)
@@ -504,7 +524,8 @@ QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, D
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData, DWORD cbDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData,
+                             DWORD cbDataLen, DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     if (!hash)
@@ -516,14 +537,15 @@ QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbD
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
-                                 DWORD dwFlags)
+QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
+                                 DWORD* pdwDataLen, DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     return hash ? GetHashParam(*hash->hash, dwParam, pbData, pdwDataLen, dwFlags) : FALSE;
 }
 
-QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
+QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam,
+                                 const BYTE* pbData, DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     return hash ? SetHashParam(*hash->hash, dwParam, pbData, dwFlags) : FALSE;
@@ -537,8 +559,9 @@ QMAPI BOOL WINAPI CPDestroyHash(HCRYPTPROV hProv, HCRYPTHASH hHash)
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,
-                             DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen)
+QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec,
+                             LPCWSTR szDescription, DWORD dwFlags, BYTE* pbSignature,
+                             DWORD* pdwSigLen)
 {
     auto prov = ProvOf(hProv);
     auto hash = prov ? HashOf(hProv, hHash) : nullptr;
@@ -585,8 +608,9 @@ QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec
     return CopyOut(signature.data(), DWORD(signature.size()), pbSignature, pdwSigLen);
 }
 
-QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbSignature, DWORD cbSigLen,
-                                    HCRYPTKEY hPubKey, LPCWSTR szDescription, DWORD dwFlags)
+QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbSignature,
+                                    DWORD cbSigLen, HCRYPTKEY hPubKey, LPCWSTR szDescription,
+                                    DWORD dwFlags)
 {
     auto hash = HashOf(hProv, hHash);
     auto key = hash ? KeyOf(hProv, hPubKey) : nullptr;
@@ -602,16 +626,16 @@ QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BY
     return e ? Fail(e) : TRUE;
 }
 
-QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,
-                            BYTE* pbData, DWORD* pdwDataLen, DWORD cbBufLen)
+QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
+                            DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen, DWORD cbBufLen)
 {
     if (!KeyOf(hProv, hKey))
         return FALSE;
     return Fail(DWORD(NTE_BAD_KEY));
 }
 
-QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,
-                            BYTE* pbData, DWORD* pdwDataLen)
+QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
+                            DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
     auto prov = ProvOf(hProv);
     auto key = prov ? KeyOf(hProv, hKey) : nullptr;
@@ -620,7 +644,8 @@ QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
     if (key->record.sm2 || !key->spec || !pbData)
         return Fail(DWORD(NTE_BAD_KEY));
     Bytes plain;
-    if (DWORD e = prov->store->RsaDecrypt(key->record.object, Reversed(Bytes(pbData, pbData + *pdwDataLen)), &plain))
+    if (DWORD e = prov->store->RsaDecrypt(key->record.object,
+                                          Reversed(Bytes(pbData, pbData + *pdwDataLen)), &plain))
         return Fail(e);
     std::memcpy(pbData, plain.data(), plain.size());
     *pdwDataLen = DWORD(plain.size());

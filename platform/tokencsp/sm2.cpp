@@ -37,7 +37,8 @@ EVP_PKEY* ToPkey(const Sm2Key& key, bool withPrivate)
     EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_from_name(nullptr, "SM2", nullptr);
     EVP_PKEY* pkey = nullptr;
     if (!ctx || EVP_PKEY_fromdata_init(ctx) != 1 ||
-        EVP_PKEY_fromdata(ctx, &pkey, withPrivate ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY, params) != 1)
+        EVP_PKEY_fromdata(ctx, &pkey, withPrivate ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY,
+                          params) != 1)
         pkey = nullptr;
     EVP_PKEY_CTX_free(ctx);
     OSSL_PARAM_free(params);
@@ -107,7 +108,8 @@ bool Sm2Generate(Sm2Key* key)
 {
     EVP_PKEY* pkey = EVP_PKEY_Q_keygen(nullptr, nullptr, "SM2");
     BIGNUM* d = nullptr;
-    bool ok = pkey && EVP_PKEY_get_bn_param(pkey, OSSL_PKEY_PARAM_PRIV_KEY, &d) == 1 && Sm2FromPrivate(Pad32(d), key);
+    bool ok = pkey && EVP_PKEY_get_bn_param(pkey, OSSL_PKEY_PARAM_PRIV_KEY, &d) == 1 &&
+              Sm2FromPrivate(Pad32(d), key);
     BN_clear_free(d);
     EVP_PKEY_free(pkey);
     return ok;
@@ -216,7 +218,8 @@ bool Sm2Encrypt(const Sm2Key& key, const Bytes& plain, Bytes* out)
         return false;
     // SEQUENCE { INTEGER x, INTEGER y, OCTET STRING C3, OCTET STRING C2 } to C1C3C2.
     size_t at = 0;
-    auto header = [&](uint8_t tag, size_t* length) {
+    auto header = [&](uint8_t tag, size_t* length)
+    {
         if (at >= der.size() || der[at++] != tag)
             return false;
         size_t n = der[at++];

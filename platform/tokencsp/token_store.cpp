@@ -43,8 +43,8 @@ Bytes Strip(Bytes b)
 std::vector<std::string> CTokenStore::Containers()
 {
     std::vector<std::string> names;
-    for (auto object : m_session->Find({UlongAttr(CKA_CLASS, CKO_DATA),
-                                        TextAttr(CKA_APPLICATION, kContainerApplication)}))
+    for (auto object : m_session->Find(
+             {UlongAttr(CKA_CLASS, CKO_DATA), TextAttr(CKA_APPLICATION, kContainerApplication)}))
         if (auto label = m_session->Get(object, CKA_LABEL))
             names.emplace_back(label->begin(), label->end());
     std::sort(names.begin(), names.end());
@@ -62,9 +62,10 @@ DWORD CTokenStore::Create(const std::string& name)
     if (Exists(name))
         return DWORD(NTE_EXISTS);
     CK_OBJECT_HANDLE object = 0;
-    return m_session->Create({UlongAttr(CKA_CLASS, CKO_DATA), BoolAttr(CKA_TOKEN, true), BoolAttr(CKA_PRIVATE, true),
-                              TextAttr(CKA_APPLICATION, kContainerApplication), TextAttr(CKA_LABEL, name),
-                              TextAttr(CKA_VALUE, name)},
+    return m_session->Create({UlongAttr(CKA_CLASS, CKO_DATA), BoolAttr(CKA_TOKEN, true),
+                              BoolAttr(CKA_PRIVATE, true),
+                              TextAttr(CKA_APPLICATION, kContainerApplication),
+                              TextAttr(CKA_LABEL, name), TextAttr(CKA_VALUE, name)},
                              &object);
 }
 
@@ -120,25 +121,30 @@ DWORD CTokenStore::PutSm2(const std::string& name, DWORD spec, const Sm2Key& key
 {
     RemoveKey(name, spec);
     CK_OBJECT_HANDLE object = 0;
-    return m_session->Create({UlongAttr(CKA_CLASS, CKO_PRIVATE_KEY), UlongAttr(CKA_KEY_TYPE, CKK_EC),
-                              BoolAttr(CKA_TOKEN, true), BoolAttr(CKA_PRIVATE, true), BoolAttr(CKA_SENSITIVE, false),
-                              BoolAttr(CKA_EXTRACTABLE, true), BoolAttr(CKA_SIGN, true), TextAttr(CKA_LABEL, name),
-                              BytesAttr(CKA_ID, Id(spec)), BytesAttr(CKA_EC_PARAMS, kSm2Curve),
-                              BytesAttr(CKA_VALUE, key.d)},
+    return m_session->Create({UlongAttr(CKA_CLASS, CKO_PRIVATE_KEY),
+                              UlongAttr(CKA_KEY_TYPE, CKK_EC), BoolAttr(CKA_TOKEN, true),
+                              BoolAttr(CKA_PRIVATE, true), BoolAttr(CKA_SENSITIVE, false),
+                              BoolAttr(CKA_EXTRACTABLE, true), BoolAttr(CKA_SIGN, true),
+                              TextAttr(CKA_LABEL, name), BytesAttr(CKA_ID, Id(spec)),
+                              BytesAttr(CKA_EC_PARAMS, kSm2Curve), BytesAttr(CKA_VALUE, key.d)},
                              &object);
 }
 
-DWORD CTokenStore::PutRsa(const std::string& name, DWORD spec, const cspkit::RsaKey& key, bool exportable)
+DWORD CTokenStore::PutRsa(const std::string& name, DWORD spec, const cspkit::RsaKey& key,
+                          bool exportable)
 {
     RemoveKey(name, spec);
     CK_OBJECT_HANDLE object = 0;
     return m_session->Create(
-        {UlongAttr(CKA_CLASS, CKO_PRIVATE_KEY), UlongAttr(CKA_KEY_TYPE, CKK_RSA), BoolAttr(CKA_TOKEN, true),
-         BoolAttr(CKA_PRIVATE, true), BoolAttr(CKA_SENSITIVE, !exportable), BoolAttr(CKA_EXTRACTABLE, exportable),
-         BoolAttr(CKA_SIGN, true), BoolAttr(CKA_DECRYPT, true), TextAttr(CKA_LABEL, name), BytesAttr(CKA_ID, Id(spec)),
-         BytesAttr(CKA_MODULUS, key.n), BytesAttr(CKA_PUBLIC_EXPONENT, key.e), BytesAttr(CKA_PRIVATE_EXPONENT, key.d),
-         BytesAttr(CKA_PRIME_1, key.p), BytesAttr(CKA_PRIME_2, key.q), BytesAttr(CKA_EXPONENT_1, key.dp),
-         BytesAttr(CKA_EXPONENT_2, key.dq), BytesAttr(CKA_COEFFICIENT, key.qi)},
+        {UlongAttr(CKA_CLASS, CKO_PRIVATE_KEY), UlongAttr(CKA_KEY_TYPE, CKK_RSA),
+         BoolAttr(CKA_TOKEN, true), BoolAttr(CKA_PRIVATE, true),
+         BoolAttr(CKA_SENSITIVE, !exportable), BoolAttr(CKA_EXTRACTABLE, exportable),
+         BoolAttr(CKA_SIGN, true), BoolAttr(CKA_DECRYPT, true), TextAttr(CKA_LABEL, name),
+         BytesAttr(CKA_ID, Id(spec)), BytesAttr(CKA_MODULUS, key.n),
+         BytesAttr(CKA_PUBLIC_EXPONENT, key.e), BytesAttr(CKA_PRIVATE_EXPONENT, key.d),
+         BytesAttr(CKA_PRIME_1, key.p), BytesAttr(CKA_PRIME_2, key.q),
+         BytesAttr(CKA_EXPONENT_1, key.dp), BytesAttr(CKA_EXPONENT_2, key.dq),
+         BytesAttr(CKA_COEFFICIENT, key.qi)},
         &object);
 }
 
@@ -149,7 +155,8 @@ DWORD CTokenStore::GenerateRsa(const std::string& name, DWORD spec, DWORD bits, 
     CK_ULONG modulusBits = bits;
     CK_BYTE exponent[] = {1, 0, 1};
     CK_BBOOL yes = CK_TRUE, no = CK_FALSE;
-    CK_BBOOL sensitive = exportable ? CK_FALSE : CK_TRUE, extractable = exportable ? CK_TRUE : CK_FALSE;
+    CK_BBOOL sensitive = exportable ? CK_FALSE : CK_TRUE,
+             extractable = exportable ? CK_TRUE : CK_FALSE;
     CK_BYTE id = BYTE(spec);
     CK_ATTRIBUTE pub[] = {
         {CKA_TOKEN, &no, 1},
@@ -169,7 +176,8 @@ DWORD CTokenStore::GenerateRsa(const std::string& name, DWORD spec, DWORD bits, 
         {CKA_ID, &id, 1},
     };
     CK_OBJECT_HANDLE hPub = 0, hPriv = 0;
-    CK_RV rv = m_session->F()->C_GenerateKeyPair(m_session->Handle(), &mechanism, pub, 5, priv, 8, &hPub, &hPriv);
+    CK_RV rv = m_session->F()->C_GenerateKeyPair(m_session->Handle(), &mechanism, pub, 5, priv, 8,
+                                                 &hPub, &hPriv);
     if (rv == CKR_OK)
         m_session->Destroy(hPub); // the private key object carries the modulus and exponent
     return DeviceError(rv);
@@ -183,8 +191,9 @@ DWORD CTokenStore::SetCertificate(const std::string& name, DWORD spec, const Byt
     for (auto object : m_session->Find(KeyMatch(name, spec, CKO_CERTIFICATE)))
         m_session->Destroy(object);
     CK_OBJECT_HANDLE object = 0;
-    return m_session->Create({UlongAttr(CKA_CLASS, CKO_CERTIFICATE), UlongAttr(CKA_CERTIFICATE_TYPE, CKC_X_509),
-                              BoolAttr(CKA_TOKEN, true), BoolAttr(CKA_PRIVATE, false), TextAttr(CKA_LABEL, name),
+    return m_session->Create({UlongAttr(CKA_CLASS, CKO_CERTIFICATE),
+                              UlongAttr(CKA_CERTIFICATE_TYPE, CKC_X_509), BoolAttr(CKA_TOKEN, true),
+                              BoolAttr(CKA_PRIVATE, false), TextAttr(CKA_LABEL, name),
                               BytesAttr(CKA_ID, Id(spec)), BytesAttr(CKA_SUBJECT, subjectDer),
                               BytesAttr(CKA_VALUE, der)},
                              &object);
@@ -206,7 +215,8 @@ DWORD CTokenStore::RsaSign(CK_OBJECT_HANDLE key, const Bytes& digestInfo, Bytes*
         return DeviceError(rv);
     CK_ULONG size = 0;
     Bytes data = digestInfo;
-    if (CK_RV rv = f->C_Sign(m_session->Handle(), data.data(), data.size(), nullptr, &size); rv != CKR_OK)
+    if (CK_RV rv = f->C_Sign(m_session->Handle(), data.data(), data.size(), nullptr, &size);
+        rv != CKR_OK)
         return DeviceError(rv);
     signature->assign(size, 0);
     CK_RV rv = f->C_Sign(m_session->Handle(), data.data(), data.size(), signature->data(), &size);

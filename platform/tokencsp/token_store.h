@@ -21,7 +21,7 @@ struct KeyRecord
 
 class CTokenStore
 {
-public:
+  public:
     explicit CTokenStore(std::shared_ptr<CTokenSession> session) : m_session(std::move(session)) {}
 
     std::vector<std::string> Containers();
@@ -41,7 +41,7 @@ public:
     DWORD RsaSign(CK_OBJECT_HANDLE key, const Bytes& digestInfo, Bytes* signature);
     DWORD RsaDecrypt(CK_OBJECT_HANDLE key, const Bytes& cipher, Bytes* plain);
 
-private:
+  private:
     void RemoveKey(const std::string& name, DWORD spec);
     std::shared_ptr<CTokenSession> m_session;
 };

@@ -15,8 +15,9 @@ std::mutex g_cursorLock;
 bool g_leftDown = false;
 
 thread_local IdleHook t_idleHook;
+} // namespace
 
-void Queue(const InputEvent& e, HWND target)
+void QueueInput(const InputEvent& e, HWND target)
 {
     Window* w = Find(target);
     auto q = QueueOf(w ? w->thread : std::this_thread::get_id());
@@ -26,6 +27,10 @@ void Queue(const InputEvent& e, HWND target)
     }
     q->wake.notify_all();
 }
+
+namespace
+{
+void Queue(const InputEvent& e, HWND target) { QueueInput(e, target); }
 
 void Deliver(HWND target, UINT msg, WPARAM wParam, POINT pt, bool client)
 {

@@ -74,7 +74,7 @@ bool Take(MSG* out, HWND filter, UINT min, UINT max, bool remove)
         }
     }
     std::lock_guard lock(q.lock);
-    if (q.quit && (min == 0 && max == 0 || (WM_QUIT >= min && WM_QUIT <= max)))
+    if (q.quit && ((min == 0 && max == 0) || (WM_QUIT >= min && WM_QUIT <= max)))
     {
         *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q.quitCode), 0, GetTickCount(), Cursor()};
         if (remove)

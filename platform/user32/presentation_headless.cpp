@@ -8,4 +8,5 @@ bool PresentScreenSize(SIZE*) { return false; }
 void PresentWindow(HWND) {}
 void PresentHide(HWND) {}
 void PresentPump(bool) {}
+void* PresentedWidget(HWND) { return nullptr; }
 } // namespace qm::win

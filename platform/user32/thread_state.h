@@ -52,6 +52,8 @@ ThreadQueue& CurrentQueue();
 void ForgetWindow(HWND hwnd);
 void SetForeground(HWND hwnd);
 HWND Foreground();
+// Input for the thread of `target` (the current thread when it is null).
+void QueueInput(const InputEvent& e, HWND target);
 // Posting without the window check (input generated for a window).
 void PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 } // namespace qm::win

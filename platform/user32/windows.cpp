@@ -707,8 +707,11 @@ QMAPI HWND WINAPI WindowFromPoint(POINT pt)
             for (HWND child : cur->children)
             {
                 Window* k = Find(child);
+                // Static controls without SS_NOTIFY let the mouse through, as their
+                // WM_NCHITTEST answers HTTRANSPARENT on Windows.
+                bool passThrough = k && k->cls->system && k->cls->name == u"Static" && !(k->style & SS_NOTIFY);
                 if (k && (k->style & WS_VISIBLE) && PtInRect(&k->rect, local) &&
-                    !(k->exStyle & WS_EX_TRANSPARENT))
+                    !(k->exStyle & WS_EX_TRANSPARENT) && !passThrough)
                 {
                     hit = child;
                     descended = true;

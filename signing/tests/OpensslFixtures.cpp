@@ -1,5 +1,6 @@
 #include "OpensslFixtures.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <openssl/bn.h>
@@ -157,6 +158,20 @@ bool VerifyRsaDigest(const Bytes& certDer, const std::string& digestName, const 
     EVP_PKEY_CTX_free(ctx);
     X509_free(cert);
     return valid;
+}
+
+bool IsStrictSignatureDer(const Bytes& derSignature)
+{
+    const unsigned char* p = derSignature.data();
+    ECDSA_SIG* sig = d2i_ECDSA_SIG(nullptr, &p, (long)derSignature.size());
+    if (!sig)
+        return false;
+    unsigned char* out = nullptr;
+    int cb = i2d_ECDSA_SIG(sig, &out);
+    bool same = cb == (int)derSignature.size() && std::equal(out, out + cb, derSignature.begin());
+    OPENSSL_free(out);
+    ECDSA_SIG_free(sig);
+    return same && p == derSignature.data() + derSignature.size();
 }
 
 Bytes DecodeBase64(const std::string& text)

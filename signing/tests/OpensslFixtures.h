@@ -34,6 +34,9 @@ bool VerifySm2Digest(const Bytes& certDer, const Bytes& digest, const Bytes& der
 bool VerifyRsaDigest(const Bytes& certDer, const std::string& digestName, const Bytes& digest,
                      const Bytes& signature);
 
+// True when OpenSSL reads the SEQUENCE { r, s } and writes back the same bytes: strict DER.
+bool IsStrictSignatureDer(const Bytes& derSignature);
+
 Bytes DecodeBase64(const std::string& text);
 std::string EncodeBase64(const Bytes& data);
 } // namespace signing_test::ossl

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "../Pkcs7Writer.h"
-#include "Base64Encoding.h"
 #include "PluginForms.h"
+#include "Base64Encoding.h"
 #include "TestSigner.h"
 
 using namespace signing_test;
@@ -339,4 +339,56 @@ TEST_F(Pkcs7WriterTest, RefusesMissingPartsAndHandsOutNothing)
             EXPECT_EQ(bstr, nullptr);
         }
     }
+}
+
+TEST(SM2EncodeRawSignature, WritesMinimalIntegersThatVerifiersAccept)
+{
+    struct
+    {
+        std::vector<std::pair<size_t, BYTE>> rgSet; // byte index, value over a raw of zeros
+        Bytes expectedR;                           // INTEGER r as written
+    } rgCases[] = {
+        {{{0, 0x80}, {31, 0x11}}, {}},  // top bit set: a 0x00 sign byte, 33 bytes
+        {{{0, 0x7F}, {31, 0x11}}, {}},  // 32 bytes as they are
+        {{{1, 0x55}, {31, 0x11}}, {}},  // a leading zero byte goes: 31 bytes
+        {{{1, 0x95}, {31, 0x11}}, {}},  // leading zero kept as the sign byte
+        {{{30, 0x01}, {31, 0x11}}, {0x02, 0x02, 0x01, 0x11}},
+        {{{31, 0x00}}, {0x02, 0x01, 0x00}}, // r = 0
+    };
+    for (auto& c : rgCases)
+    {
+        Bytes raw(64, 0);
+        for (auto [i, b] : c.rgSet)
+        {
+            raw[i] = b;
+        }
+        raw[32] = 0x01;
+        raw[63] = 0x22;
+        BYTE* pb = nullptr;
+        DWORD cb = 0;
+        ASSERT_EQ(SigningForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 64), S_OK);
+        Bytes value(pb, pb + cb);
+        delete[] pb;
+        Tlv octets;
+        ASSERT_TRUE(ParseTlv(value.data(), value.data() + value.size(), octets));
+        EXPECT_EQ(octets.tag, 0x04);
+        EXPECT_TRUE(ossl::IsStrictSignatureDer(octets.ValueBytes()));
+        Bytes sequence = octets.ValueBytes();
+        Tlv seq;
+        ASSERT_TRUE(ParseTlv(sequence.data(), sequence.data() + sequence.size(), seq));
+        std::vector<Tlv> integers = Children(seq);
+        ASSERT_EQ(integers.size(), 2u);
+        if (!c.expectedR.empty())
+        {
+            EXPECT_EQ(integers[0].Encoded(), c.expectedR);
+        }
+        Bytes content = integers[0].ValueBytes();
+        EXPECT_TRUE(content.size() == 1 || content[0] != 0 || (content[1] & 0x80)) << "padded INTEGER";
+    }
+    BYTE* pb = nullptr;
+    DWORD cb = 0;
+    Bytes raw(65, 1);
+    EXPECT_EQ(SigningForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 63), (HRESULT)0x8007000D);
+    EXPECT_EQ(SigningForm::SM2EncodeRawSignature(&pb, &cb, raw.data(), 65), (HRESULT)0x8007000D);
+    EXPECT_EQ(pb, nullptr);
 }

@@ -3,166 +3,57 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
-#include <qm/machine.h>
-#include <qm/csp_spi.h>
-
+#include "../Pkcs7Writer.h"
 #include "../RsaSigning.h"
 #include "../Sm2Signing.h"
-#include "../Pkcs7Writer.h"
-#include "TestSigner.h"
+#include "RecordingCspMachine.h"
 
 using namespace signing_test;
 
 namespace
 {
-const WCHAR kProviderName[] = u"Quillmark Recording Test CSP";
-
-std::vector<std::string> ReadLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-    {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines, const std::string& prefix)
-{
-    std::vector<std::string> out;
-    for (const std::string& line : lines)
-    {
-        if (line.rfind(prefix, 0) == 0)
-        {
-            out.push_back(line);
-        }
-    }
-    return out;
-}
-
-std::u16string Wide(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
-
-std::u16string TakeBstr(BSTR bstr)
-{
-    std::u16string text = bstr ? std::u16string(bstr, SysStringLen(bstr)) : std::u16string();
-    SysFreeString(bstr);
-    return text;
-}
-
 class SigningRoadsTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_pDir = new CTempDir();
-        qm::SetMachineDirectory(s_pDir->Path() / "machine");
-        qm::SetProcessElevated(true);
-        RegisterProvider();
-        qm::SetProcessElevated(false);
-        s_pRsa = new CTestSigner(*s_pDir, KeyKind::Rsa2048, "0102AB", "/CN=Road Signer/O=Quillmark Test");
-        s_pSm2 = new CTestSigner(*s_pDir, KeyKind::Sm2, "7F01", "/CN=Road SM2/O=Quillmark Test");
-        s_pRsaContext = MakeRsaContextWithKey();
+        s_pMachine = new CRecordingCspMachine();
+        s_pRsa = new CTestSigner(s_pMachine->Dir(), KeyKind::Rsa2048, "0102AB", "/CN=Road Signer/O=Quillmark Test");
+        s_pSm2 = new CTestSigner(s_pMachine->Dir(), KeyKind::Sm2, "7F01", "/CN=Road SM2/O=Quillmark Test");
+        s_pRsaContext = CRecordingCspMachine::ContextWithKey(*s_pRsa);
     }
     static void TearDownTestSuite()
     {
         CertFreeCertificateContext(s_pRsaContext);
         delete s_pRsa;
         delete s_pSm2;
-        delete s_pDir;
+        delete s_pMachine;
     }
-
-    void SetUp() override
-    {
-        m_log = s_pDir->File("csp.log");
-        std::remove(m_log.c_str());
-        setenv("QM_TEST_CSP_LOG", m_log.c_str(), 1);
-        unsetenv("QM_TEST_CSP_SIGN_ERROR");
-        unsetenv("QM_TEST_CSP_SIGN_LENGTH");
-    }
-    void TearDown() override
-    {
-        unsetenv("QM_TEST_CSP_LOG");
-        unsetenv("QM_TEST_CSP_SIGN_ERROR");
-        unsetenv("QM_TEST_CSP_SIGN_LENGTH");
-    }
-
-    static void RegisterProvider()
-    {
-        std::u16string path = std::u16string(QM_CSP_PROVIDER_KEY) + u"\\" + kProviderName;
-        HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        std::u16string image = Wide(QM_TEST_CSP_PATH);
-        RegSetValueExW(hKey, u"Image Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
-                       (DWORD)((image.size() + 1) * sizeof(WCHAR)));
-        DWORD dwType = PROV_RSA_FULL;
-        RegSetValueExW(hKey, u"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwType), sizeof(dwType));
-        RegCloseKey(hKey);
-    }
-
-    // A crypt32 context whose key-provider property names the key file as container.
-    static PCCERT_CONTEXT MakeRsaContextWithKey()
-    {
-        PCCERT_CONTEXT pCert = CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
-                                                            s_pRsa->CertDer().data(), (DWORD)s_pRsa->CertDer().size());
-        EXPECT_NE(pCert, nullptr);
-        std::u16string container = Wide(s_pRsa->KeyPath());
-        CRYPT_KEY_PROV_INFO info = {};
-        info.pwszContainerName = container.data();
-        info.pwszProvName = const_cast<LPWSTR>(kProviderName);
-        info.dwProvType = PROV_RSA_FULL;
-        info.dwKeySpec = AT_SIGNATURE;
-        EXPECT_TRUE(CertSetCertificateContextProperty(pCert, CERT_KEY_PROV_INFO_PROP_ID, 0, &info));
-        return pCert;
-    }
+    void SetUp() override { s_pMachine->ResetLog(); }
 
     SM2_SIGNING_KEY Sm2Key()
     {
         m_sm2Container = Wide(s_pSm2->KeyPath());
-        return SM2_SIGNING_KEY{kProviderName, m_sm2Container.c_str(), AT_SIGNATURE, s_pSm2->Context()};
+        return SM2_SIGNING_KEY{kRecordingProviderName, m_sm2Container.c_str(), AT_SIGNATURE, s_pSm2->Context()};
     }
 
-    std::vector<std::string> Log() const { return ReadLines(m_log); }
-
-    // Pieces the CSP was handed by CryptHashData, in order.
-    std::vector<size_t> HashedPieces() const
-    {
-        std::vector<size_t> pieces;
-        for (const std::string& line : LinesStartingWith(Log(), "data "))
-        {
-            pieces.push_back(std::stoul(line.substr(5)));
-        }
-        return pieces;
-    }
-
+    std::vector<std::string> Log() const { return s_pMachine->Log(); }
+    size_t Count(const std::string& prefix) const { return s_pMachine->LogLines(prefix).size(); }
+    std::vector<size_t> HashedPieces() const { return s_pMachine->HashedPieces(); }
     bool CmsVerifies(const SignedMessage& msg, const Bytes& content, bool bDetached)
     {
-        std::string base = s_pDir->File("road" + std::to_string(m_nFile++));
-        WriteFileBytes(base + ".p7", msg.der);
-        WriteFileBytes(base + ".txt", content);
-        std::string cmd = "openssl cms -verify -binary -noverify -inform DER -in '" + base + ".p7' -out '" + base +
-                          ".out'" + (bDetached ? " -content '" + base + ".txt'" : "");
-        return RunCommand(cmd) == 0 && ReadFileBytes(base + ".out") == content;
+        return s_pMachine->CmsVerifies(msg.der, content, bDetached);
     }
 
-    static CTempDir* s_pDir;
+    static CRecordingCspMachine* s_pMachine;
     static CTestSigner* s_pRsa;
     static CTestSigner* s_pSm2;
     static PCCERT_CONTEXT s_pRsaContext;
-    std::string m_log;
     std::u16string m_sm2Container;
-    int m_nFile = 0;
 };
 
-CTempDir* SigningRoadsTest::s_pDir = nullptr;
+CRecordingCspMachine* SigningRoadsTest::s_pMachine = nullptr;
 CTestSigner* SigningRoadsTest::s_pRsa = nullptr;
 CTestSigner* SigningRoadsTest::s_pSm2 = nullptr;
 PCCERT_CONTEXT SigningRoadsTest::s_pRsaContext = nullptr;
@@ -185,9 +76,8 @@ TEST_F(SigningRoadsTest, RsaContentRoadVerifiesForEachHashBothWays)
         }
     }
     // Every provider context and hash the road opened was given back.
-    std::vector<std::string> log = Log();
-    EXPECT_EQ(LinesStartingWith(log, "acquire").size(), LinesStartingWith(log, "release").size());
-    EXPECT_EQ(LinesStartingWith(log, "create").size(), LinesStartingWith(log, "destroyhash").size());
+    EXPECT_EQ(Count("acquire"), Count("release"));
+    EXPECT_EQ(Count("create"), Count("destroyhash"));
 }
 
 TEST_F(SigningRoadsTest, ContentReachesTheCspInPiecesOf16384)
@@ -209,7 +99,7 @@ TEST_F(SigningRoadsTest, ContentReachesTheCspInPiecesOf16384)
         Bytes content(c.cbContent, 'a');
         for (bool bSm2 : {false, true})
         {
-            std::remove(m_log.c_str());
+            s_pMachine->ResetLog();
             BSTR bstr = nullptr;
             HRESULT hr = bSm2 ? SM2SignBinaryData(Sm2Key(), content.data(), (DWORD)content.size(), FALSE,
                                                   SZOID_SM2_SM3_SIGN, &bstr)
@@ -261,10 +151,9 @@ TEST_F(SigningRoadsTest, Sm2ContentRoadVerifiesOverTheContent)
         EXPECT_EQ(Children(msg.signedData[2]).size(), bAttached ? 2u : 1u);
     }
     // The container is opened anew for each signature, and released.
-    std::vector<std::string> log = Log();
-    EXPECT_EQ(LinesStartingWith(log, "acquire " + s_pSm2->KeyPath()).size(), 2u);
-    EXPECT_EQ(LinesStartingWith(log, "release").size(), 2u);
-    EXPECT_EQ(LinesStartingWith(log, "sign 2").size(), 2u);
+    EXPECT_EQ(Count("acquire " + s_pSm2->KeyPath()), 2u);
+    EXPECT_EQ(Count("release"), 2u);
+    EXPECT_EQ(Count("sign 2"), 2u);
 }
 
 TEST_F(SigningRoadsTest, Sm2DigestRoadSignsTheGivenDigest)
@@ -350,4 +239,23 @@ TEST_F(SigningRoadsTest, Sm2SignatureOfAnotherLengthIsInvalidData)
         EXPECT_EQ(SM2SignHashDataPKCS7Detached(sm3.data(), 32, Sm2Key(), &bstr), (HRESULT)0x8007000D);
         EXPECT_EQ(bstr, nullptr);
     }
+}
+
+TEST_F(SigningRoadsTest, EverySm2SignatureVerifiesWhateverTheLengthOfRAndS)
+{
+    // About one signature in 128 has r or s below 2^248; its INTEGER must still be minimal.
+    Bytes digest = ossl::Digest("SM3", TextBytes("many signatures"));
+    int nFailed = 0;
+    for (int i = 0; i < 300; ++i)
+    {
+        BSTR bstr = nullptr;
+        ASSERT_EQ(SM2SignHashDataPKCS7Detached(digest.data(), (DWORD)digest.size(), Sm2Key(), &bstr), S_OK);
+        SignedMessage msg;
+        ASSERT_TRUE(msg.ParseBase64(TakeBstr(bstr)));
+        if (!ossl::VerifySm2Digest(s_pSm2->CertDer(), digest, msg.signerInfo[4].ValueBytes()))
+        {
+            ++nFailed;
+        }
+    }
+    EXPECT_EQ(nFailed, 0);
 }

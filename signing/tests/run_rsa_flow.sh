@@ -25,8 +25,7 @@ q key import "Microsoft Enhanced RSA and AES Cryptographic Provider" other 2 "$W
 q key import "Microsoft Enhanced Cryptographic Provider v1.0" full 2 "$W/full.key" "$W/full.cer" || fail "import full"
 
 sha1=$(openssl dgst -sha1 -binary "$W/content.bin" | base64 -w0)
-sha256=$(openssl dgst -sha256 -binary "$W/content.bin" | base64 -w0)
-sed -e "s|@SHA1@|$sha1|" -e "s|@SHA256@|$sha256|" "$PAGES/rsa_sign.js" >"$W/rsa_sign.js"
+sed -e "s|@SHA1@|$sha1|" "$PAGES/rsa_sign.js" >"$W/rsa_sign.js"
 
 "$NPHOST" --machine "$W/m" "$PLUGIN" "$W/rsa_sign.js" >"$W/out.txt" 2>"$W/err.txt" || { fail "page rsa_sign"; cat "$W/err.txt"; }
 grep -qx "select true" "$W/out.txt" || fail "selection"

@@ -1,11 +1,14 @@
 // Our computations against OpenSSL 3's own SM2, SM3 and SM4 on random inputs.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "openssl_peer.h"
 #include "smcrypto/sm2.h"
 #include "smcrypto/sm2_cipher_der.h"
 #include "smcrypto/sm3.h"
 #include "smcrypto/sm4.h"
+#include "sm2_internal.h"
 
 namespace
 {
@@ -183,6 +186,66 @@ TEST(DifferentialSm2, CiphertextsCrossBetweenOursAndOpenSsl)
         CheckCipherLength(key, pPeer.get(), cb);
     for (size_t cb : {size_t(65535), size_t(65536), size_t(1u << 20)})
         CheckCipherLength(key, pPeer.get(), cb);
+}
+
+BnPtr BnHex(const char *psz)
+{
+    BIGNUM *pbn = nullptr;
+    EXPECT_GT(BN_hex2bn(&pbn, psz), 0);
+    return BnPtr(pbn);
+}
+
+// Fixed nonces whose r or s is short, or whose C1 has a coordinate with a zero first byte.
+TEST(DifferentialSm2, ShortNumbersCrossWithOpenSsl)
+{
+    SM2_TEST_KEY key = std::move(EdgeSm2Keys(SmNidSm2Curve())[0].key);
+    PkeyPtr pPeer = PeerSm2Key(key, true);
+    Bytes vbX = Bytes32(key.x.get()), vbY = Bytes32(key.y.get());
+    BnPtr e = BnHex("66C7F0F462EEEDD9D1F2D46BDC10E4E24167C4875CF2F7A2297DA02B8F4BA8E0");
+    Bytes vbE = Bytes32(e.get());
+    const struct
+    {
+        const char *pszCase, *pszK;
+        bool bShortR;
+    } rgSignCases[] = {
+        {"short r", "5AC1B8A333F7FB31CD08938DC5D0F8BBAB9FD032B54D1E5C5DBFA8AE756B005A", true},
+        {"short s", "2EC05384369A0B81DA0A377740014AD3205B65997CE1AEDC5663BA6B6E598665", false},
+    };
+    for (const auto &c : rgSignCases)
+    {
+        SigPtr pSig(SmSm2SignWithK(e.get(), key.d.get(), SmNidSm2Curve(), BnHex(c.pszK).get()));
+        ASSERT_TRUE(pSig) << c.pszCase;
+        const BIGNUM *pbnR = ECDSA_SIG_get0_r(pSig.get()), *pbnS = ECDSA_SIG_get0_s(pSig.get());
+        EXPECT_LT(BN_num_bytes(c.bShortR ? pbnR : pbnS), 32) << c.pszCase;
+        EXPECT_TRUE(PeerSm2VerifyDigest(pPeer.get(), vbE, SignatureToDer(pSig.get()))) << c.pszCase;
+        Bytes vbR = Bytes32(pbnR), vbS = Bytes32(pbnS);
+        EXPECT_EQ(SM2_verify_raw(vbR.data(), vbS.data(), vbX.data(), vbY.data(), vbE.data()), 1) << c.pszCase;
+    }
+    const struct
+    {
+        const char *pszCase, *pszK;
+        size_t ibZero;
+    } rgCipherCases[] = {
+        {"x1 short", "0BE3F0FC414A3000A16AE8C172E05E10F542FB6D0EE6994803C3C336036C6B0F", 1},
+        {"y1 short", "BAF8F54A8A6AE7545F88A91ED1052017B6843407F588DA29332D18E039FB0936", 1 + 32},
+    };
+    const Bytes vbMsg{'e', 'd', 'g', 'e'};
+    for (const auto &c : rgCipherCases)
+    {
+        Bytes vbRaw(vbMsg.size() + SM2_CIPHER_OVERHEAD);
+        ASSERT_EQ(SmSm2EncryptWithK(SmNidSm2Curve(), vbMsg.data(), vbMsg.size(), key.x.get(), key.y.get(),
+                                    vbRaw.data(), BnHex(c.pszK).get()),
+                  1)
+            << c.pszCase;
+        EXPECT_EQ(vbRaw[c.ibZero], 0) << c.pszCase;
+        Bytes vbDer = ToDer(vbRaw), vbPlain;
+        ASSERT_TRUE(PeerSm2Decrypt(pPeer.get(), vbDer, vbPlain)) << c.pszCase;
+        EXPECT_EQ(vbPlain, vbMsg) << c.pszCase;
+        EXPECT_EQ(ToRaw(vbDer), vbRaw) << c.pszCase;
+        Bytes vbOut(vbMsg.size());
+        ASSERT_EQ(SM2_do_decrypt(SmNidSm2Curve(), vbRaw.data(), vbRaw.size(), key.d.get(), vbOut.data()), 1);
+        EXPECT_EQ(vbOut, vbMsg) << c.pszCase;
+    }
 }
 
 } // namespace

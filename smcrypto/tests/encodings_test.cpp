@@ -54,6 +54,9 @@ Bytes EncodeSm2PrivateKey(const SM2_TEST_KEY &key, int nNid, PARAMS params, bool
         vb.resize(EC_POINT_point2oct(pGroup.get(), pPoint.get(), form, vb.data(), vb.size(), nullptr));
         pAsn->publicKey = ASN1_BIT_STRING_new();
         ASN1_BIT_STRING_set(pAsn->publicKey, vb.data(), int(vb.size()));
+        // Unless told there are no unused bits, the encoder drops the point's trailing zero bytes.
+        pAsn->publicKey->flags &= ~(ASN1_STRING_FLAG_BITS_LEFT | 0x07);
+        pAsn->publicKey->flags |= ASN1_STRING_FLAG_BITS_LEFT;
     }
     unsigned char *pb = nullptr;
     int cb = i2d_SM2_PRIVATEKEY(pAsn, &pb);
@@ -61,6 +64,14 @@ Bytes EncodeSm2PrivateKey(const SM2_TEST_KEY &key, int nNid, PARAMS params, bool
     OPENSSL_free(pb);
     SM2_PRIVATEKEY_free(pAsn);
     return vb;
+}
+
+// The fixed keys with short numbers and zero end bytes, and a fresh one.
+std::vector<SM2_EDGE_KEY> KeysOf(int nNid)
+{
+    std::vector<SM2_EDGE_KEY> vKeys = EdgeSm2Keys(nNid);
+    vKeys.push_back({"random", GenerateSm2Key(nNid)});
+    return vKeys;
 }
 
 void ExpectKey(const EC_KEY *pEc, const SM2_TEST_KEY &key, int nNid)
@@ -84,28 +95,45 @@ protected:
 
 TEST_P(Sm2PrivateKeyForm, DecodesNamedAndExplicitParametersWithOrWithoutThePoint)
 {
-    SM2_TEST_KEY key = GenerateSm2Key(Nid());
-    for (PARAMS params : {PARAMS::Named, PARAMS::Explicit})
-        for (bool bPublic : {true, false})
-        {
-            Bytes vb = EncodeSm2PrivateKey(key, Nid(), params, bPublic);
-            const unsigned char *pb = vb.data();
-            EcKeyPtr pEc(d2i_SM2PrivateKey(nullptr, &pb, long(vb.size())));
-            ExpectKey(pEc.get(), key, Nid());
-            EXPECT_EQ(pb, vb.data() + vb.size());
-        }
+    for (const SM2_EDGE_KEY &k : KeysOf(Nid()))
+        for (PARAMS params : {PARAMS::Named, PARAMS::Explicit})
+            for (bool bPublic : {true, false})
+            {
+                SCOPED_TRACE(k.pszShape);
+                Bytes vb = EncodeSm2PrivateKey(k.key, Nid(), params, bPublic);
+                const unsigned char *pb = vb.data();
+                EcKeyPtr pEc(d2i_SM2PrivateKey(nullptr, &pb, long(vb.size())));
+                ExpectKey(pEc.get(), k.key, Nid());
+                EXPECT_EQ(pb, vb.data() + vb.size());
+            }
 }
 
 TEST_P(Sm2PrivateKeyForm, PointFormComesFromTheFirstByteAndAGivenKeyIsFilled)
 {
-    SM2_TEST_KEY key = GenerateSm2Key(Nid());
-    Bytes vb = EncodeSm2PrivateKey(key, Nid(), PARAMS::Named, true, POINT_CONVERSION_COMPRESSED);
-    EcKeyPtr pGiven(EC_KEY_new());
-    EC_KEY *pRaw = pGiven.get();
-    const unsigned char *pb = vb.data();
-    ASSERT_EQ(d2i_SM2PrivateKey(&pRaw, &pb, long(vb.size())), pGiven.get());
-    ExpectKey(pGiven.get(), key, Nid());
-    EXPECT_EQ(EC_KEY_get_conv_form(pGiven.get()), POINT_CONVERSION_COMPRESSED);
+    for (const SM2_EDGE_KEY &k : KeysOf(Nid()))
+    {
+        SCOPED_TRACE(k.pszShape);
+        Bytes vb = EncodeSm2PrivateKey(k.key, Nid(), PARAMS::Named, true, POINT_CONVERSION_COMPRESSED);
+        EcKeyPtr pGiven(EC_KEY_new());
+        EC_KEY *pRaw = pGiven.get();
+        const unsigned char *pb = vb.data();
+        ASSERT_EQ(d2i_SM2PrivateKey(&pRaw, &pb, long(vb.size())), pGiven.get());
+        ExpectKey(pGiven.get(), k.key, Nid());
+        EXPECT_EQ(EC_KEY_get_conv_form(pGiven.get()), POINT_CONVERSION_COMPRESSED);
+    }
+}
+
+// The fixed keys still have the shapes they are kept for.
+TEST_P(Sm2PrivateKeyForm, EdgeKeysHaveTheirShapes)
+{
+    std::vector<SM2_EDGE_KEY> vKeys = EdgeSm2Keys(Nid());
+    ASSERT_EQ(vKeys.size(), 3u);
+    auto EndsInZeroByte = [](const BIGNUM *pbn) { return BN_is_zero(pbn) || BN_mod_word(pbn, 256) == 0; };
+    EXPECT_LT(BN_num_bytes(vKeys[0].key.d.get()), 32);
+    EXPECT_TRUE(EndsInZeroByte(vKeys[0].key.y.get()));
+    EXPECT_LT(BN_num_bytes(vKeys[1].key.x.get()), 32);
+    EXPECT_TRUE(EndsInZeroByte(vKeys[1].key.x.get()));
+    EXPECT_LT(BN_num_bytes(vKeys[2].key.y.get()), 32);
 }
 
 INSTANTIATE_TEST_SUITE_P(Curves, Sm2PrivateKeyForm, testing::Values(false, true),
@@ -138,28 +166,42 @@ TEST(Sm2PrivateKeyErrors, AreTheEcPrivateKeyDecodeErrors)
     ERR_clear_error();
 }
 
+// The version goes out as its value and comes back.
+TEST(Sm2PrivateKeyVersion, IsWrittenAndReadBack)
+{
+    Bytes vb = EncodeSm2PrivateKey(EdgeSm2Keys(SmNidSm2Curve())[0].key, SmNidSm2Curve(), PARAMS::Named, false);
+    ASSERT_GT(vb.size(), 5u);
+    EXPECT_EQ(Bytes(vb.begin() + 2, vb.begin() + 5), (Bytes{0x02, 0x01, 0x01}));
+    const unsigned char *pb = vb.data();
+    SM2_PRIVATEKEY *pAsn = d2i_SM2_PRIVATEKEY(nullptr, &pb, long(vb.size()));
+    ASSERT_TRUE(pAsn);
+    EXPECT_EQ(pAsn->version, 1);
+    SM2_PRIVATEKEY_free(pAsn);
+}
+
 // The old-format EC private-key decoding: the library's form first, ours when that fails.
 TEST(EcPrivateKeyDecoding, FallsBackToTheSm2FormAndTheKeySigns)
 {
     SmRegisterAllAlgorithms();
     for (int nNid : {SmNidSm2Curve(), SmNidSm2TestCurve()})
-    {
-        SM2_TEST_KEY key = GenerateSm2Key(nNid);
-        Bytes vb = EncodeSm2PrivateKey(key, nNid, PARAMS::Named, true);
-        const unsigned char *pb = vb.data();
-        PkeyPtr pKey(SmD2iEcPrivateKey(nullptr, &pb, long(vb.size())));
-        ASSERT_TRUE(pKey) << nNid;
-        // Signs through the SM provider, and the signature is SM2 on the key's curve.
-        EVP_PKEY_CTX *pCtx = EVP_PKEY_CTX_new_from_pkey(nullptr, pKey.get(), SM_PROVIDER_QUERY);
-        Bytes vbE = RandomBytes(32), vbSig(80);
-        size_t cb = vbSig.size();
-        ASSERT_EQ(EVP_PKEY_sign_init(pCtx), 1);
-        ASSERT_EQ(EVP_PKEY_sign(pCtx, vbSig.data(), &cb, vbE.data(), vbE.size()), 1);
-        EVP_PKEY_CTX_free(pCtx);
-        vbSig.resize(cb);
-        SigPtr pSig = SignatureFromDer(vbSig);
-        EXPECT_EQ(SM2_do_verify(pSig.get(), key.x.get(), key.y.get(), BnFromBytes(vbE).get(), nNid), 1);
-    }
+        for (const SM2_EDGE_KEY &k : KeysOf(nNid))
+        {
+            const SM2_TEST_KEY &key = k.key;
+            Bytes vb = EncodeSm2PrivateKey(key, nNid, PARAMS::Named, true);
+            const unsigned char *pb = vb.data();
+            PkeyPtr pKey(SmD2iEcPrivateKey(nullptr, &pb, long(vb.size())));
+            ASSERT_TRUE(pKey) << nNid << ", " << k.pszShape;
+            // Signs through the SM provider, and the signature is SM2 on the key's curve.
+            EVP_PKEY_CTX *pCtx = EVP_PKEY_CTX_new_from_pkey(nullptr, pKey.get(), SM_PROVIDER_QUERY);
+            Bytes vbE = RandomBytes(32), vbSig(80);
+            size_t cb = vbSig.size();
+            ASSERT_EQ(EVP_PKEY_sign_init(pCtx), 1);
+            ASSERT_EQ(EVP_PKEY_sign(pCtx, vbSig.data(), &cb, vbE.data(), vbE.size()), 1);
+            EVP_PKEY_CTX_free(pCtx);
+            vbSig.resize(cb);
+            SigPtr pSig = SignatureFromDer(vbSig);
+            EXPECT_EQ(SM2_do_verify(pSig.get(), key.x.get(), key.y.get(), BnFromBytes(vbE).get(), nNid), 1);
+        }
     // A stock ECPrivateKey still decodes as before.
     EVP_PKEY *pP256 = EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
     unsigned char *pbDer = nullptr;

@@ -94,6 +94,41 @@ SM2_TEST_KEY GenerateSm2Key(int nNid)
     return key;
 }
 
+SM2_TEST_KEY Sm2KeyOf(int nNid, const char *pszHexD)
+{
+    GroupPtr pGroup(SmCurveNewByNid(nNid));
+    Check(bool(pGroup), "group");
+    SM2_TEST_KEY key{BnPtr(nullptr), BnPtr(BN_new()), BnPtr(BN_new())};
+    BIGNUM *pbnD = nullptr;
+    Check(BN_hex2bn(&pbnD, pszHexD) > 0, "d");
+    key.d.reset(pbnD);
+    PointPtr pPub(EC_POINT_new(pGroup.get()));
+    Check(EC_POINT_mul(pGroup.get(), pPub.get(), key.d.get(), nullptr, nullptr, nullptr) &&
+              EC_POINT_get_affine_coordinates(pGroup.get(), pPub.get(), key.x.get(), key.y.get(), nullptr),
+          "public point");
+    return key;
+}
+
+std::vector<SM2_EDGE_KEY> EdgeSm2Keys(int nNid)
+{
+    struct ROW
+    {
+        const char *pszShape, *pszRecommended, *pszTest;
+    };
+    static const ROW c_rgRows[] = {
+        {"d short, y ends in 00", "009B04961B2C8942C6ED331F442935704C1E3EB33E38732155BF98C0B177C141",
+         "006AE5EA8A66D2DFC7CAD37AEA3DC140C23CAF7304F1C5A543320F73518BAC5E"},
+        {"x short and ends in 00", "D708CBAC917AE509D2EACE3621F205316FF982879BECA861DA6D6168664F783E",
+         "070B0246C1AB6A339C67C99522222CCDFC9CC4610866C8CF2F81D091FA1A4473"},
+        {"y short", "2DEE211F235128FBA67B17982B5D0FA21B0AD4E061C5997F7DEF3E8A34976BF8",
+         "5F2C3286A189F4911C703FEA224B6A9463EAA034B23CAE1590F8C6A0972059D7"},
+    };
+    std::vector<SM2_EDGE_KEY> vKeys;
+    for (const ROW &row : c_rgRows)
+        vKeys.push_back({row.pszShape, Sm2KeyOf(nNid, nNid == SmNidSm2Curve() ? row.pszRecommended : row.pszTest)});
+    return vKeys;
+}
+
 PkeyPtr PeerSm2Key(const SM2_TEST_KEY &key, bool bPrivate)
 {
     Bytes vbPub{0x04};

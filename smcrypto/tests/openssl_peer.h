@@ -35,6 +35,16 @@ struct SM2_TEST_KEY
     BnPtr d, x, y;
 };
 SM2_TEST_KEY GenerateSm2Key(int nNid);
+// Fixed keys of the curve whose numbers are short or end in a zero byte, where encoders drop or
+// pad bytes: d and the point's y, the point's x at both ends, the point's y at the front.
+struct SM2_EDGE_KEY
+{
+    const char *pszShape;
+    SM2_TEST_KEY key;
+};
+std::vector<SM2_EDGE_KEY> EdgeSm2Keys(int nNid);
+// The key of d on the curve.
+SM2_TEST_KEY Sm2KeyOf(int nNid, const char *pszHexD);
 // The same key as OpenSSL's SM2 key type (default provider); bPrivate includes d.
 PkeyPtr PeerSm2Key(const SM2_TEST_KEY &key, bool bPrivate);
 

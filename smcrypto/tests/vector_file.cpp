@@ -59,6 +59,12 @@ std::string BytesToHex(const unsigned char *pb, size_t cb)
     return str;
 }
 
+void PrintTo(const VECTOR_RECORD &rec, std::ostream *pos)
+{
+    auto it = rec.mapFields.find("name");
+    *pos << rec.strFile << ": " << (it != rec.mapFields.end() ? it->second : std::string("(unnamed)"));
+}
+
 std::vector<VECTOR_RECORD> LoadVectorFiles(const std::string &strDirectory, const std::string &strExtension)
 {
     std::vector<std::filesystem::path> vPaths;

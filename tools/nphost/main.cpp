@@ -1,6 +1,8 @@
 // nphost: plays the browser for a plug-in library and runs page script against it.
-//   nphost [--machine DIR] [--mime TYPE] PLUGIN.so SCRIPT.js
+//   nphost [--machine DIR] [--mime TYPE] [--dialog-input STEPS]... [--dialog-png FILE]...
+//          PLUGIN.so SCRIPT.js
 //   nphost [--machine DIR] --install PLUGIN.so
+//   nphost --help
 // Exit status: 0 the script ran to its end (or NP_Install returned), 1 an uncaught script
 // error or a fault or leak in the plug-in's use of the browser, 2 the plug-in could not be
 // loaded, initialised or instantiated (or bad usage).
@@ -10,9 +12,12 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "browser_table.h"
 #include "diagnostics.h"
+#include "dialog_player.h"
+#include "dialog_script.h"
 #include "host_memory.h"
 #include "npfunctions.h"
 #include "object_registry.h"
@@ -34,14 +39,59 @@ struct Options
     std::optional<std::string> machine;
     std::optional<std::string> mime;
     bool install = false;
+    bool help = false;
+    std::vector<DialogScript> dialogInput;
+    std::vector<std::string> dialogPictures;
     std::string plugin;
     std::string script;
 };
 
 void Usage()
 {
-    std::fprintf(stderr, "usage: nphost [--machine DIR] [--mime TYPE] PLUGIN.so SCRIPT.js\n"
-                         "       nphost [--machine DIR] --install PLUGIN.so\n");
+    std::fprintf(stderr, "usage: nphost [--machine DIR] [--mime TYPE] [--dialog-input STEPS]...\n"
+                         "              [--dialog-png FILE]... PLUGIN.so SCRIPT.js\n"
+                         "       nphost [--machine DIR] --install PLUGIN.so\n"
+                         "       nphost --help\n");
+}
+
+void Help()
+{
+    std::printf(
+        "usage: nphost [--machine DIR] [--mime TYPE] [--dialog-input STEPS]...\n"
+        "              [--dialog-png FILE]... PLUGIN.so SCRIPT.js\n"
+        "       nphost [--machine DIR] --install PLUGIN.so\n"
+        "\n"
+        "Plays the browser for PLUGIN.so: creates one instance and runs SCRIPT.js with the\n"
+        "instance's scriptable object as the global `plugin` (print() writes a line).\n"
+        "\n"
+        "  --machine DIR        the machine directory the plug-in sees ($QM_MACHINE otherwise)\n"
+        "  --mime TYPE          the instance's MIME type when the version resource names none\n"
+        "  --install            call NP_Install as an elevated installer does, run no script\n"
+        "  --dialog-input STEPS input for a modal dialog the plug-in opens; given again, for\n"
+        "                       the next dialog (the n-th dialog opened gets the n-th STEPS)\n"
+        "  --dialog-png FILE    render the n-th dialog into FILE when it first waits for input\n"
+        "\n"
+        "STEPS are separated by commas; each is played when the dialog has handled the one\n"
+        "before and waits for input:\n"
+        "  key:NAME             press a key; keys go to the control with the focus\n"
+        "  NAME                 the same as key:NAME\n"
+        "  click:CONTROL        left click on a control of the dialog\n"
+        "  dblclick:CONTROL     double-click on a control\n"
+        "  move:CONTROL         move the mouse over a control\n"
+        "  close                click the dialog's close box\n"
+        "  png:FILE             render the dialog into FILE\n"
+        "NAME: %s, or 0xNN.\n"
+        "CONTROL: the control's text (without '&'), or #ID; a point in its client area may\n"
+        "follow as @X:Y (its centre otherwise). Example: --dialog-input tab,tab,down,key:Return\n"
+        "\n"
+        "Without a display every modal dialog must be answered by a script: a dialog left\n"
+        "without input, or still open when its steps are done, is ended with IDCANCEL and\n"
+        "the run fails.\n"
+        "\n"
+        "Exit status: 0 the script ran to its end (or NP_Install returned), 1 an uncaught\n"
+        "script error or a fault or leak in the plug-in's use of the browser, 2 the plug-in\n"
+        "could not be loaded, initialised or instantiated, or bad usage.\n",
+        DialogKeyNames().c_str());
 }
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -52,6 +102,21 @@ bool ParseOptions(int argc, char** argv, Options& options)
         const std::string_view arg = argv[i];
         if ((arg == "--machine" || arg == "--mime") && i + 1 < argc)
             (arg == "--machine" ? options.machine : options.mime) = argv[++i];
+        else if (arg == "--dialog-input" && i + 1 < argc)
+        {
+            std::string error;
+            auto script = ParseDialogScript(argv[++i], error);
+            if (!script)
+            {
+                Note(error);
+                return false;
+            }
+            options.dialogInput.push_back(std::move(*script));
+        }
+        else if (arg == "--dialog-png" && i + 1 < argc)
+            options.dialogPictures.emplace_back(argv[++i]);
+        else if (arg == "--help" || arg == "-h")
+            options.help = true;
         else if (arg == "--install")
             options.install = true;
         else if (arg.starts_with("--"))
@@ -59,6 +124,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
         else
             positional.emplace_back(arg);
     }
+    if (options.help)
+        return true;
     if (positional.size() != (options.install ? 1u : 2u))
         return false;
     options.plugin = positional[0];
@@ -122,6 +189,12 @@ public:
             return status;
         }
         bool ranToEnd = false;
+        // Dialogs may open from the script's calls and from the instance's destruction.
+        for (const DialogScript& script : m_options.dialogInput)
+            m_dialogs.AddScript(script);
+        for (const std::string& file : m_options.dialogPictures)
+            m_dialogs.AddPicture(file);
+        m_dialogs.Install();
         {
             ScriptEngine engine(&m_instance);
             engine.SetPlugin(m_scriptable);
@@ -129,6 +202,7 @@ public:
             ranToEnd = engine.Run(m_source, m_options.script);
         }
         TearDown();
+        m_dialogs.Uninstall();
         Memory().ReportLeaks();
         Objects().ReportLeaks();
         Memory().FreeAll();
@@ -242,6 +316,7 @@ private:
     bool m_created = false;
     NPP_t m_instance{};
     NPObject* m_scriptable = nullptr;
+    DialogPlayer m_dialogs;
 };
 } // namespace
 } // namespace nphost
@@ -254,6 +329,11 @@ int main(int argc, char** argv)
     {
         Usage();
         return kExitLoadFailure;
+    }
+    if (options.help)
+    {
+        Help();
+        return kExitOk;
     }
     if (options.machine)
         qm::SetMachineDirectory(*options.machine);

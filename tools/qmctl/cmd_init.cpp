@@ -35,8 +35,15 @@ const Fact kFacts[] = {
     {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"CSDVersion", u"Service Pack 1"},
 };
 
-const char16_t* const kMachineKeys[] = {u"SOFTWARE\\Classes", u"SOFTWARE\\Microsoft\\SystemCertificates"};
-const char16_t* const kUserKeys[] = {u"Software\\Microsoft\\SystemCertificates"};
+const char16_t kMachineStores[] = u"SOFTWARE\\Microsoft\\SystemCertificates";
+const char16_t kUserStores[] = u"Software\\Microsoft\\SystemCertificates";
+const char16_t* const kMachineKeys[] = {u"SOFTWARE\\Classes", kMachineStores};
+const char16_t* const kUserKeys[] = {kUserStores};
+
+// The system certificate stores every Windows has, in both hives, each with its lists.
+const char16_t* const kCertificateStores[] = {u"ROOT", u"CA", u"MY", u"Disallowed", u"TrustedPeople",
+                                              u"TrustedPublisher", u"trust", u"REQUEST"};
+const char16_t* const kStoreLists[] = {u"Certificates", u"CRLs", u"CTLs"};
 
 // The platform's COM servers go under HKCR, which needs the process elevated while it writes.
 HRESULT RegisterServers()
@@ -73,6 +80,19 @@ LSTATUS EnsureKey(HKEY root, const char16_t* path)
     return st;
 }
 
+// The failure for the first store key that cannot be made; empty when all are there.
+std::string EnsureCertificateStores(HKEY root, const std::string& hive, const char16_t* base)
+{
+    for (const auto* store : kCertificateStores)
+        for (const auto* list : kStoreLists)
+        {
+            const std::u16string path = std::u16string(base) + u"\\" + store + u"\\" + list;
+            if (LSTATUS st = EnsureKey(root, path.c_str()); st != ERROR_SUCCESS)
+                return hive + "\\" + Utf8(path) + ": " + StatusText(st);
+        }
+    return "";
+}
+
 LSTATUS EnsureFact(const Fact& fact)
 {
     HKEY key = nullptr;
@@ -101,6 +121,10 @@ int Run(const Args& args)
     for (const auto* path : kUserKeys)
         if (LSTATUS st = EnsureKey(HKEY_CURRENT_USER, path); st != ERROR_SUCCESS)
             return Fail("HKEY_CURRENT_USER\\" + Utf8(path) + ": " + StatusText(st));
+    if (auto e = EnsureCertificateStores(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kMachineStores); !e.empty())
+        return Fail(e);
+    if (auto e = EnsureCertificateStores(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", kUserStores); !e.empty())
+        return Fail(e);
     for (const auto& fact : kFacts)
         if (LSTATUS st = EnsureFact(fact); st != ERROR_SUCCESS)
             return Fail("HKEY_LOCAL_MACHINE\\" + Utf8(fact.key) + " " + Utf8(fact.name) + ": " + StatusText(st));
@@ -134,6 +158,9 @@ const CommandRegistration kInit({
     "  Makes the machine (again: nothing that exists is changed): the registry hives\n"
     "  with the Windows 7 SP1 facts (Nls CodePage ACP 936, Language InstallLanguage\n"
     "  0409, Windows NT\\CurrentVersion 6.1 build 7601 \"Windows 7 Professional\"),\n"
+    "  the system certificate stores of the machine and the user (ROOT, CA, MY,\n"
+    "  Disallowed, TrustedPeople, TrustedPublisher, trust, REQUEST, each with its\n"
+    "  Certificates, CRLs and CTLs keys),\n"
     "  the platform's COM servers (the MSXML DOM document) registered under HKCR\\CLSID,\n"
     "  and drive_c with Windows, Windows\\System32, Windows\\Temp, Program Files and\n"
     "  Users\\<user>\\AppData\\Local\\Temp; the platform's software providers (Base,\n"

@@ -73,7 +73,8 @@ struct CContext
 };
 
 // Opens a container, making it when asked and missing.
-bool Open(const std::u16string& provider, const std::u16string& container, bool create, CContext* ctx)
+bool Open(const std::u16string& provider, const std::u16string& container, bool create,
+          CContext* ctx)
 {
     DWORD type = ProviderType(provider);
     if (!type)
@@ -115,12 +116,14 @@ int BindCertificate(const std::u16string& provider, const std::u16string& contai
         CryptDestroyKey(key);
         return ok ? kOk : CryptFail("CryptSetKeyParam(KP_CERTIFICATE)");
     }
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");
+    HCERTSTORE store =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");
     if (!store)
         return CryptFail("CertOpenStore(MY)");
     PCCERT_CONTEXT cert = nullptr;
-    BOOL ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(),
-                                               DWORD(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &cert);
+    BOOL ok =
+        CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(),
+                                         DWORD(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &cert);
     if (ok)
     {
         std::u16string c = container, p = provider;
@@ -163,7 +166,8 @@ int Containers(const Args& args)
     std::u16string provider = Utf16(args[0]);
     CContext ctx;
     DWORD type = ProviderType(provider);
-    if (!type || !CryptAcquireContextW(&ctx.h, nullptr, provider.c_str(), type, CRYPT_VERIFYCONTEXT))
+    if (!type ||
+        !CryptAcquireContextW(&ctx.h, nullptr, provider.c_str(), type, CRYPT_VERIFYCONTEXT))
         return CryptFail("CryptAcquireContext(" + args[0] + ")");
     DWORD longest = 0;
     if (!CryptGetProvParam(ctx.h, PP_ENUMCONTAINERS, nullptr, &longest, CRYPT_FIRST))
@@ -172,7 +176,8 @@ int Containers(const Args& args)
     for (DWORD flags = CRYPT_FIRST;; flags = CRYPT_NEXT)
     {
         DWORD size = DWORD(name.size());
-        if (!CryptGetProvParam(ctx.h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(name.data()), &size, flags))
+        if (!CryptGetProvParam(ctx.h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(name.data()),
+                               &size, flags))
             break;
         std::string line = name.data();
         CContext keys;
@@ -195,7 +200,9 @@ int Containers(const Args& args)
 int Gen(const Args& args)
 {
     if (args.size() < 3 || !SpecOf(args[2]))
-        return Fail("usage: qmctl key gen PROVIDER CONTAINER SPEC [--sm2] [--bits N] [--exportable]", kUsage);
+        return Fail(
+            "usage: qmctl key gen PROVIDER CONTAINER KEYSPEC [--sm2] [--bits N] [--exportable]",
+            kUsage);
     std::u16string provider = Utf16(args[0]), container = Utf16(args[1]);
     DWORD spec = SpecOf(args[2]);
     bool sm2 = HasFlag(args, "--sm2");
@@ -205,7 +212,8 @@ int Gen(const Args& args)
         return kFailed;
     ALG_ID alg = sm2 ? (spec == AT_KEYEXCHANGE ? 0xBE00 : 0x3E00) : spec;
     HCRYPTKEY key = 0;
-    if (!CryptGenKey(ctx.h, alg, (bits << 16) | (HasFlag(args, "--exportable") ? CRYPT_EXPORTABLE : 0), &key))
+    if (!CryptGenKey(ctx.h, alg,
+                     (bits << 16) | (HasFlag(args, "--exportable") ? CRYPT_EXPORTABLE : 0), &key))
         return CryptFail("CryptGenKey");
     CryptDestroyKey(key);
     return kOk;
@@ -214,7 +222,9 @@ int Gen(const Args& args)
 int Import(const Args& args)
 {
     if (args.size() < 4 || !SpecOf(args[2]))
-        return Fail("usage: qmctl key import PROVIDER CONTAINER SPEC KEYFILE [CERTFILE] [--exportable]", kUsage);
+        return Fail(
+            "usage: qmctl key import PROVIDER CONTAINER KEYSPEC KEYFILE [CERTFILE] [--exportable]",
+            kUsage);
     std::u16string provider = Utf16(args[0]), container = Utf16(args[1]);
     DWORD spec = SpecOf(args[2]);
     std::string error;
@@ -235,7 +245,8 @@ int Import(const Args& args)
         qm::cspkit::RsaKey rsa;
         if (!qm::cspkit::RsaFromPkcs1(file.rsaPkcs1, &rsa))
             return Fail(args[3] + ": unusable RSA key");
-        qm::cspkit::Bytes blob = qm::cspkit::PrivateKeyBlob(rsa, spec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN);
+        qm::cspkit::Bytes blob =
+            qm::cspkit::PrivateKeyBlob(rsa, spec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN);
         if (!CryptImportKey(ctx.h, blob.data(), DWORD(blob.size()), 0, flags, &key))
             return CryptFail("CryptImportKey");
     }
@@ -253,8 +264,10 @@ int Import(const Args& args)
         if (tempBlob.size() < 140)
             return Fail("the temporary key cannot be exported");
         qm::tokencsp::Sm2Key tempKey;
-        tempKey.x = qm::cspkit::Reversed(qm::cspkit::Bytes(tempBlob.begin() + 12, tempBlob.begin() + 44));
-        tempKey.y = qm::cspkit::Reversed(qm::cspkit::Bytes(tempBlob.begin() + 76, tempBlob.begin() + 108));
+        tempKey.x =
+            qm::cspkit::Reversed(qm::cspkit::Bytes(tempBlob.begin() + 12, tempBlob.begin() + 44));
+        tempKey.y =
+            qm::cspkit::Reversed(qm::cspkit::Bytes(tempBlob.begin() + 76, tempBlob.begin() + 108));
         qm::cspkit::Bytes cipher;
         if (!qm::tokencsp::Sm2Encrypt(tempKey, file.sm2Private, &cipher))
             return Fail("SM2 encryption failed");
@@ -273,7 +286,7 @@ int Import(const Args& args)
 int Cert(const Args& args)
 {
     if (args.size() != 4 || !SpecOf(args[2]))
-        return Fail("usage: qmctl key cert PROVIDER CONTAINER SPEC CERTFILE", kUsage);
+        return Fail("usage: qmctl key cert PROVIDER CONTAINER KEYSPEC CERTFILE", kUsage);
     std::string error;
     qm::cspkit::Bytes cert;
     if (!ReadCertificateFile(args[3], &cert, &error))
@@ -288,8 +301,10 @@ int Cert(const Args& args)
 int Issue(const Args& args)
 {
     if (args.size() < 6 || !SpecOf(args[2]))
-        return Fail("usage: qmctl key issue PROVIDER CONTAINER SPEC SUBJECT CAKEY CACERT [--days N] [--out FILE]",
-                    kUsage);
+        return Fail(
+            "usage: qmctl key issue PROVIDER CONTAINER KEYSPEC SUBJECT CAKEY CACERT [--days "
+            "N] [--out FILE]",
+            kUsage);
     std::u16string provider = Utf16(args[0]), container = Utf16(args[1]);
     DWORD spec = SpecOf(args[2]);
     CContext ctx;
@@ -322,7 +337,8 @@ int Issue(const Args& args)
     }
     std::string error;
     qm::cspkit::Bytes cert;
-    if (!IssueCertificate(pub, args[3], args[4], args[5], std::stoi(Option(args, "--days", "365")), &cert, &error))
+    if (!IssueCertificate(pub, args[3], args[4], args[5], std::stoi(Option(args, "--days", "365")),
+                          &cert, &error))
         return Fail(error);
     if (std::string out = Option(args, "--out", ""); !out.empty())
         if (FILE* f = std::fopen(out.c_str(), "wb"))
@@ -340,7 +356,8 @@ int Delete(const Args& args)
     std::u16string provider = Utf16(args[0]), container = Utf16(args[1]);
     HCRYPTPROV h = 0;
     DWORD type = ProviderType(provider);
-    if (!type || !CryptAcquireContextW(&h, container.c_str(), provider.c_str(), type, CRYPT_DELETEKEYSET))
+    if (!type ||
+        !CryptAcquireContextW(&h, container.c_str(), provider.c_str(), type, CRYPT_DELETEKEYSET))
         return CryptFail("CryptAcquireContext(CRYPT_DELETEKEYSET)");
     return kOk;
 }
@@ -348,7 +365,8 @@ int Delete(const Args& args)
 int Run(const Args& args)
 {
     if (args.empty())
-        return Fail("usage: qmctl key providers|containers|gen|import|cert|issue|delete ...", kUsage);
+        return Fail("usage: qmctl key providers|containers|gen|import|cert|issue|delete ...",
+                    kUsage);
     Args rest(args.begin() + 1, args.end());
     const std::string& verb = args[0];
     if (verb == "providers" && rest.empty())
@@ -372,12 +390,13 @@ const CommandRegistration kKey({
     "key",
     "qmctl key providers\n"
     "qmctl key containers PROVIDER\n"
-    "qmctl key gen PROVIDER CONTAINER SPEC [--sm2] [--bits N] [--exportable]\n"
-    "qmctl key import PROVIDER CONTAINER SPEC KEYFILE [CERTFILE] [--exportable]\n"
-    "qmctl key cert PROVIDER CONTAINER SPEC CERTFILE\n"
-    "qmctl key issue PROVIDER CONTAINER SPEC SUBJECT CAKEY CACERT [--days N] [--out FILE]\n"
+    "qmctl key gen PROVIDER CONTAINER KEYSPEC [--sm2] [--bits N] [--exportable]\n"
+    "qmctl key import PROVIDER CONTAINER KEYSPEC KEYFILE [CERTFILE] [--exportable]\n"
+    "qmctl key cert PROVIDER CONTAINER KEYSPEC CERTFILE\n"
+    "qmctl key issue PROVIDER CONTAINER KEYSPEC SUBJECT CAKEY CACERT [--days N] [--out FILE]\n"
     "qmctl key delete PROVIDER CONTAINER\n",
-    "  SPEC is 1 (exchange) or 2 (signature). providers: type and name of each provider.\n"
+    "  KEYSPEC is 1 (AT_KEYEXCHANGE) or 2 (AT_SIGNATURE). providers: type and name of each "
+    "provider.\n"
     "  containers: each container with the keys it holds. gen: a key pair (RSA, or SM2 on\n"
     "  a token with --sm2), the container made when missing. import: an RSA or SM2 private\n"
     "  key file (PEM or DER), with its certificate bound to the key. cert: binds a\n"

@@ -52,8 +52,9 @@ int Add(const Args& args)
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, flags, name.c_str());
     if (!store)
         return Fail(Failure("CertOpenStore(" + args[1] + ")"));
-    BOOL ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(),
-                                               DWORD(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    BOOL ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
+                                               der.data(), DWORD(der.size()),
+                                               CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     std::string message = ok ? "" : Failure("CertAddEncodedCertificateToStore");
     CertCloseStore(store, 0);
     return ok ? kOk : Fail(message);
@@ -75,7 +76,8 @@ int List(const Args& args)
         {
             char16_t name[260];
             DWORD length = 260;
-            if (RegEnumKeyExW(stores, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            if (RegEnumKeyExW(stores, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
                 break;
             std::printf("%s\n", Utf8(std::u16string(name, length)).c_str());
         }
@@ -83,7 +85,8 @@ int List(const Args& args)
         return kOk;
     }
     std::u16string name = Utf16(args[1]);
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, flags | CERT_STORE_READONLY_FLAG, name.c_str());
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                     flags | CERT_STORE_READONLY_FLAG, name.c_str());
     if (!store)
         return Fail(Failure("CertOpenStore(" + args[1] + ")"));
     for (PCCERT_CONTEXT cert = nullptr; (cert = CertEnumCertificatesInStore(store, cert));)
@@ -99,7 +102,8 @@ int List(const Args& args)
                 line += two;
             }
         char16_t subject[512] = {};
-        CertNameToStrW(X509_ASN_ENCODING, &cert->pCertInfo->Subject, CERT_X500_NAME_STR, subject, 512);
+        CertNameToStrW(X509_ASN_ENCODING, &cert->pCertInfo->Subject, CERT_X500_NAME_STR, subject,
+                       512);
         std::printf("%s\t%s\n", line.c_str(), Utf8(subject).c_str());
     }
     CertCloseStore(store, 0);

@@ -84,19 +84,21 @@ int Create(const Args& args)
     if (!std::filesystem::exists(conf, ec))
         std::ofstream(conf) << "directories.tokendir = " << (machine / "tokens").string()
                             << "\nobjectstore.backend = file\nlog.level = ERROR\n";
-    if (RunTool({"softhsm2-util", "--init-token", "--free", "--label", label, "--so-pin", soPin, "--pin", pin},
+    if (RunTool({"softhsm2-util", "--init-token", "--free", "--label", label, "--so-pin", soPin,
+                 "--pin", pin},
                 conf.string()) != 0)
         return Fail("softhsm2-util could not make the token " + label);
     if (auto e = LinkSystemLibrary(library, module); !e.empty())
         return Fail(e);
     if (auto e = LinkSystemLibrary("tokencsp.dll", BuiltLibrary("tokencsp.so")); !e.empty())
         return Fail(e);
-    if (LONG st = qm::RegisterCryptProvider(Utf16(provider), u"tokencsp.dll", 1); st != ERROR_SUCCESS)
+    if (LONG st = qm::RegisterCryptProvider(Utf16(provider), u"tokencsp.dll", 1);
+        st != ERROR_SUCCESS)
         return Fail("provider " + provider + ": " + StatusText(st));
     HKEY key = nullptr;
     std::u16string path = std::u16string(kConfigKey) + u"\\" + Utf16(provider);
-    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                 nullptr);
+    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                 nullptr, &key, nullptr);
     if (st == ERROR_SUCCESS)
     {
         st = SetString(key, u"PKCS11Library", library);
@@ -121,7 +123,8 @@ int List()
     {
         char16_t name[260];
         DWORD length = 260;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         std::printf("%s\n", Utf8(std::u16string(name, length)).c_str());
     }
@@ -140,7 +143,8 @@ int Run(const Args& args)
 
 const CommandRegistration kToken({
     "token",
-    "qmctl token create PROVIDER [--label L] [--pin P] [--so-pin S] [--library FILE.dll] [--module SO]\n"
+    "qmctl token create PROVIDER [--label L] [--pin P] [--so-pin S] [--library FILE.dll] [--module "
+    "SO]\n"
     "qmctl token list\n",
     "  create: makes a SoftHSM2 token (label QMTOKEN, PIN 123456 unless given) whose storage\n"
     "  lies in the machine, links the vendor's PKCS#11 library name (PellixCSP11_5150.dll)\n"

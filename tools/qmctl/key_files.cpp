@@ -70,7 +70,8 @@ bool IsSm2(EVP_PKEY* pkey)
     char group[64] = {};
     size_t length = 0;
     return EVP_PKEY_is_a(pkey, "EC") &&
-           EVP_PKEY_get_utf8_string_param(pkey, OSSL_PKEY_PARAM_GROUP_NAME, group, sizeof group, &length) == 1 &&
+           EVP_PKEY_get_utf8_string_param(pkey, OSSL_PKEY_PARAM_GROUP_NAME, group, sizeof group,
+                                          &length) == 1 &&
            std::string(group) == "SM2";
 }
 
@@ -98,7 +99,8 @@ EVP_PKEY* ToPkey(const PublicKey& key)
     OSSL_PARAM* params = OSSL_PARAM_BLD_to_param(bld);
     EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_from_name(nullptr, key.sm2 ? "SM2" : "RSA", nullptr);
     EVP_PKEY* pkey = nullptr;
-    if (!ctx || EVP_PKEY_fromdata_init(ctx) != 1 || EVP_PKEY_fromdata(ctx, &pkey, EVP_PKEY_PUBLIC_KEY, params) != 1)
+    if (!ctx || EVP_PKEY_fromdata_init(ctx) != 1 ||
+        EVP_PKEY_fromdata(ctx, &pkey, EVP_PKEY_PUBLIC_KEY, params) != 1)
         pkey = nullptr;
     EVP_PKEY_CTX_free(ctx);
     OSSL_PARAM_free(params);
@@ -123,8 +125,9 @@ bool AddSubject(X509_NAME* name, std::string subject, std::string* error)
         std::string pair = subject.substr(at, end - at);
         size_t eq = pair.find('=');
         if (eq == std::string::npos ||
-            X509_NAME_add_entry_by_txt(name, pair.substr(0, eq).c_str(), MBSTRING_UTF8,
-                                       reinterpret_cast<const unsigned char*>(pair.c_str() + eq + 1), -1, -1, 0) != 1)
+            X509_NAME_add_entry_by_txt(
+                name, pair.substr(0, eq).c_str(), MBSTRING_UTF8,
+                reinterpret_cast<const unsigned char*>(pair.c_str() + eq + 1), -1, -1, 0) != 1)
         {
             *error = "bad subject part '" + pair + "'";
             return false;
@@ -182,8 +185,9 @@ bool ReadKeyFile(const std::string& path, KeyFile* key, std::string* error)
     return ok;
 }
 
-bool IssueCertificate(const PublicKey& key, const std::string& subject, const std::string& caKeyPath,
-                      const std::string& caCertPath, int days, Bytes* der, std::string* error)
+bool IssueCertificate(const PublicKey& key, const std::string& subject,
+                      const std::string& caKeyPath, const std::string& caCertPath, int days,
+                      Bytes* der, std::string* error)
 {
     EVP_PKEY* caKey = LoadKey(caKeyPath, error);
     X509* caCert = caKey ? LoadCertificate(caCertPath, error) : nullptr;

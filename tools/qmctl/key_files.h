@@ -16,7 +16,7 @@ bool ReadCertificateFile(const std::string& path, Bytes* der, std::string* error
 struct KeyFile
 {
     bool sm2 = false;
-    Bytes rsaPkcs1; // RSAPrivateKey DER
+    Bytes rsaPkcs1;   // RSAPrivateKey DER
     Bytes sm2Private; // 32 bytes, big-endian
 };
 // A private key file (PEM or DER, PKCS#8 or traditional), RSA or SM2.
@@ -31,6 +31,7 @@ struct PublicKey
 };
 // A certificate for the key, with the subject ("CN=..,O=.." or "/CN=../O=.."), signed by the
 // authority's key and certificate files, valid from now - 1 day for `days` days.
-bool IssueCertificate(const PublicKey& key, const std::string& subject, const std::string& caKeyPath,
-                      const std::string& caCertPath, int days, Bytes* der, std::string* error);
+bool IssueCertificate(const PublicKey& key, const std::string& subject,
+                      const std::string& caKeyPath, const std::string& caCertPath, int days,
+                      Bytes* der, std::string* error);
 } // namespace qmctl

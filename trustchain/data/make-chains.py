@@ -112,6 +112,7 @@ def make(name, alg, rdns, serial, start, end, issuer=None, key=None):
         "-startdate", start, "-enddate", end, *signer, *ca_args)
     der = subprocess.run(["openssl", "x509", "-in", pem, "-outform", "DER"], check=True,
                          capture_output=True).stdout
+    # expired: ends before the data was made (every current certificate runs to 2045)
     c = Cert(name, key, der, alg, rdns, serial, end < "20261210", issuer is None)
     c.pem = pem
     return c
@@ -222,14 +223,14 @@ LONG_AGO, EXPIRED_END = "20050101000000Z", "20200630000000Z"
 START, END = "20150101000000Z", "20450101000000Z"
 
 
-def chain(tag, alg, roots_spec, subs_spec):
-    """roots_spec: (cn, serial, expired); subs_spec: (root index, cn, serial, expired)."""
+def chain(tag, alg, root_rows, sub_rows):
+    """root_rows: (cn, serial, expired); sub_rows: (root index, cn, serial, expired)."""
     roots = []
-    for cn, serial, expired in roots_spec:
+    for cn, serial, expired in root_rows:
         roots.append(make("%s-root-%s" % (tag, serial), alg, org(cn), serial,
                           LONG_AGO if expired else START, EXPIRED_END if expired else END))
     subs = []
-    for r, cn, serial, expired in subs_spec:
+    for r, cn, serial, expired in sub_rows:
         subs.append(make("%s-sub-%s" % (tag, serial), alg, org(cn), serial,
                          LONG_AGO if expired else START, EXPIRED_END if expired else END, issuer=roots[r]))
     return roots, subs

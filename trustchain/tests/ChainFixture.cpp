@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <qm/com_registration.h>
 #include <qm/machine.h>
 
 #include "Base64Encoding.h"
@@ -73,14 +72,11 @@ void ChainMachineTest::SetUp()
     ASSERT_NE(mkdtemp(strPattern.data()), nullptr);
     m_machine = strPattern;
     qm::SetMachineDirectory(m_machine);
+    // The machine as an installer finds it: the DOM server registered, the system certificate
+    // stores' keys in place.
+    const std::string strInit = std::string("'") + QMCTL_PATH + "' --machine '" + m_machine.string() + "' init";
+    ASSERT_EQ(std::system(strInit.c_str()), 0);
     qm::SetProcessElevated(true);
-    ASSERT_EQ(qm::RegisterPlatformServers(), S_OK);
-    // Every Windows has the machine's root store key.
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, ROOT_CERTIFICATES_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(hKey);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     ASSERT_EQ(StartTracing(), (ULONG)ERROR_SUCCESS);
     m_capture = std::make_unique<qm::test::TraceCapture>(TRACE_FLAG_FAILURE | TRACE_FLAG_INFO, TRACE_LEVEL_VERBOSE,
@@ -95,6 +91,19 @@ void ChainMachineTest::TearDown()
     qm::SetProcessElevated(false);
     std::error_code ec;
     std::filesystem::remove_all(m_machine, ec);
+}
+
+void ChainMachineTest::EmptyMachineStores()
+{
+    const char16_t* const rgpwszKeys[] = {u"SOFTWARE\\Microsoft\\SystemCertificates\\CA\\Certificates",
+                                          ROOT_CERTIFICATES_KEY};
+    for (const char16_t* pwszKey : rgpwszKeys)
+    {
+        HKEY hKey = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, pwszKey, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteTreeW(hKey, nullptr), ERROR_SUCCESS);
+        RegCloseKey(hKey);
+    }
 }
 
 std::string ChainMachineTest::ReadDataFile(const std::string& strName)

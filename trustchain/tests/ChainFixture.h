@@ -1,6 +1,6 @@
-// A temporary machine for the installer: elevated by default, the platform's DOM server
-// registered, COM initialised, the installer's traces captured; and readers of what the
-// installer writes (the root store's registry keys, the "CA" and "ROOT" stores).
+// A temporary machine for the installer, made by qmctl init: elevated by default, COM
+// initialised, the installer's traces captured; and readers of what the installer writes
+// (the root store's registry keys, the "CA" and "ROOT" stores).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -48,6 +48,9 @@ protected:
     // Subkeys of HKLM\...\ROOT\Certificates (the machine's trusted roots).
     static std::set<std::string> RootRegistryKeys();
     static Bytes RootRegistryBlob(const std::string& strThumbprint);
+
+    // Empties the machine's "CA" store and its root store in the registry; their keys stay.
+    static void EmptyMachineStores();
 
     // Plants a certificate as an earlier installation would have.
     static void AddToStore(DWORD dwLocation, const char16_t* pwszStore, const Bytes& der);

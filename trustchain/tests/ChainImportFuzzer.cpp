@@ -11,12 +11,10 @@
 
 #include <windows.h>
 
-#include <qm/com_registration.h>
 #include <qm/machine.h>
 
 #include "Base64Encoding.h"
 #include "CertificateChainOperate.h"
-#include "ResourceRegistry.h"
 
 namespace
 {
@@ -45,14 +43,14 @@ bool Prepare()
         return false;
     }
     qm::SetMachineDirectory(strPattern);
-    qm::SetProcessElevated(true);
-    HKEY hKey = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, ROOT_CERTIFICATES_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
-                        nullptr) == ERROR_SUCCESS)
+    // The DOM server and the certificate stores' keys, as qmctl init makes them.
+    const std::string strInit = std::string("'") + QMCTL_PATH + "' --machine '" + strPattern + "' init >/dev/null";
+    if (std::system(strInit.c_str()) != 0)
     {
-        RegCloseKey(hKey);
+        return false;
     }
-    return qm::RegisterPlatformServers() == S_OK && SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    qm::SetProcessElevated(true);
+    return SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 }
 
 std::string Base64(const uint8_t* pb, size_t cb)

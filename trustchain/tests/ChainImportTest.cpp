@@ -44,14 +44,8 @@ TEST_F(ChainImportTest, EachDocumentInstallsItsUnexpiredRootsAndIntermediates)
         const std::set<std::string> setIntermediates = Expected(pszName, false);
         ASSERT_FALSE(setRoots.empty());
 
-        // Start from an empty root store key and an empty "CA" store.
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\SystemCertificates\\CA");
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\SystemCertificates\\ROOT\\Certificates");
-        HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\SystemCertificates\\ROOT\\Certificates",
-                                  0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-                  ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        // Start from an empty root store and an empty "CA" store.
+        EmptyMachineStores();
 
         ASSERT_EQ(Import(strDocument), S_OK);
 
@@ -75,15 +69,40 @@ TEST_F(ChainImportTest, EachDocumentInstallsItsUnexpiredRootsAndIntermediates)
     }
 }
 
-TEST_F(ChainImportTest, ResourceOfSigningPluginEqualsEnrollmentDocuments)
+TEST_F(ChainImportTest, DocumentsHaveTheirFileFormatAndCounts)
 {
-    // 104 and 105 are built from the same files as 208 and 210; the documents have the shape
-    // the installer expects: CRLF lines, no byte-order mark, the declaration first.
-    for (const char* pszName : kDocuments)
+    const struct
     {
-        const std::string strDocument = ReadDataFile(std::string(pszName) + ".xml");
-        EXPECT_EQ(strDocument.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", 0), 0u) << pszName;
-        EXPECT_EQ(strDocument.find("\n"), strDocument.find("\r\n") + 1) << pszName;
+        const char* pszName;
+        size_t cRoots;
+        size_t cBundle; // intermediates and, once more, the roots
+    } kCounts[] = {{"rsa-operational", 3, 11}, {"sm2-operational", 4, 18}, {"rsa-test", 3, 10}, {"sm2-test", 3, 10}};
+    for (const auto& c : kCounts)
+    {
+        SCOPED_TRACE(c.pszName);
+        const std::string strDocument = ReadDataFile(std::string(c.pszName) + ".xml");
+        // CRLF lines, no byte-order mark, the declaration first.
+        EXPECT_EQ(strDocument.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", 0), 0u);
+        size_t cLf = 0, cCrLf = 0;
+        for (size_t i = 0; i < strDocument.size(); ++i)
+        {
+            cLf += strDocument[i] == '\n';
+            cCrLf += strDocument[i] == '\n' && i > 0 && strDocument[i - 1] == '\r';
+        }
+        EXPECT_EQ(cLf, cCrLf);
+        EXPECT_EQ(DocumentRootBlobs(strDocument).size(), c.cRoots);
+
+        std::string strP7b = strDocument.substr(strDocument.find("<P7bContent>") + 12);
+        Bytes bundle = Base64Bytes(strP7b.substr(0, strP7b.find('<')));
+        HCERTSTORE hBundle = nullptr;
+        ASSERT_EQ(ImportP7bCertificatestoStore(bundle.data(), &hBundle, (DWORD)bundle.size()), S_OK);
+        size_t cBundle = 0;
+        for (PCCERT_CONTEXT p = nullptr; (p = CertEnumCertificatesInStore(hBundle, p)) != nullptr;)
+        {
+            ++cBundle;
+        }
+        CertCloseStore(hBundle, 0);
+        EXPECT_EQ(cBundle, c.cBundle);
     }
 }
 
@@ -144,6 +163,7 @@ TEST_F(ChainImportTest, RootNotYetValidIsWrittenAndPresentBundleCertificateIsNoE
 }
 
 // A document changed in one way, and what the import must then do.
+const HRESULT kAnyFailure = (HRESULT)0xFFFFFFFF; // the platform's code, whatever it is
 struct HostileCase
 {
     const char* pszName;
@@ -214,9 +234,9 @@ const HostileCase kHostileCases[] = {
      1, true},
     {"bundle that is not PKCS#7",
      [](const std::string& s) { return ReplaceElementText(s, "P7bContent", 0, "aGVsbG8sIHdvcmxkIQ=="); },
-     (HRESULT)0xFFFFFFFF, 0, false},
+     kAnyFailure, 0, false},
     {"bundle without text", [](const std::string& s) { return ReplaceElementText(s, "P7bContent", 0, ""); },
-     (HRESULT)0xFFFFFFFF, 0, false},
+     kAnyFailure, 0, false},
 };
 
 TEST_F(ChainImportTest, HostileDocumentsGiveTheirResultsAndNoPartialWrites)
@@ -224,21 +244,14 @@ TEST_F(ChainImportTest, HostileDocumentsGiveTheirResultsAndNoPartialWrites)
     const std::string strDocument = ReadDataFile("rsa-operational.xml");
     const std::set<std::string> setRoots = Expected("rsa-operational", true);
     const std::set<std::string> setIntermediates = Expected("rsa-operational", false);
-    const std::string strFirstRoot = DocumentRootBlobs(strDocument).begin()->first;
     for (const HostileCase& c : kHostileCases)
     {
         SCOPED_TRACE(c.pszName);
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\SystemCertificates\\CA");
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\SystemCertificates\\ROOT\\Certificates");
-        HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\SystemCertificates\\ROOT\\Certificates",
-                                  0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-                  ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        EmptyMachineStores();
 
         const std::string strChanged = c.pfnChange(strDocument);
         const HRESULT hResult = Import(strChanged);
-        if (c.hrExpected == (HRESULT)0xFFFFFFFF)
+        if (c.hrExpected == kAnyFailure)
         {
             EXPECT_TRUE(FAILED(hResult)) << std::hex << hResult;
         }
@@ -261,7 +274,6 @@ TEST_F(ChainImportTest, HostileDocumentsGiveTheirResultsAndNoPartialWrites)
         EXPECT_EQ(StoreThumbprints(CERT_SYSTEM_STORE_LOCAL_MACHINE, u"CA"),
                   c.bBundleAdded ? setIntermediates : std::set<std::string>());
     }
-    (void)strFirstRoot;
 }
 
 TEST_F(ChainImportTest, RecordOrderDoesNotMatterForTheCertificate)

@@ -2,6 +2,7 @@
 // root store in the registry.
 #include <qm/machine.h>
 
+#include "../../platform/crypt32/tests/cert_factory.h"
 #include "CertificateChainDelete.h"
 #include "ChainFixture.h"
 #include "DiscardTables.h"
@@ -169,5 +170,33 @@ TEST_F(DiscardRemovalTest, RowWithBadSerialTextIsReportedAndTheStoresUntouched)
                                      u"CN=Brevan RSA Operation CA, O=Brevan Certificate Authority, C=CN"),
               E_INVALIDARG);
     EXPECT_EQ(DumpCertificateKeys(), mapBefore);
+}
+
+TEST_F(DiscardRemovalTest, RowSerialMatchesTheCertificatesNumberNotJustItsBytes)
+{
+    // A row writes 8A0B0C0D for a certificate whose DER serial is 00 8A 0B 0C 0D.
+    qm::test::CertFactory factory;
+    qm::test::CertSpec spec;
+    spec.subject = "/C=CN/O=Brevan Certificate Authority/CN=Brevan RSA Operation CA";
+    spec.serial = "0x8A0B0C0D";
+    const qm::test::Der signByte = factory.Make(spec);
+    spec.serial = "0x518A0B0C0D"; // one more significant byte
+    const qm::test::Der longer = factory.Make(spec);
+    spec.serial = "0x0B0C0D"; // the row's low bytes only
+    const qm::test::Der shorter = factory.Make(spec);
+    for (const auto* der : {&signByte, &longer, &shorter})
+    {
+        AddToStore(CERT_SYSTEM_STORE_LOCAL_MACHINE, u"CA", Bytes(der->begin(), der->end()));
+        AddToStore(CERT_SYSTEM_STORE_CURRENT_USER, u"CA", Bytes(der->begin(), der->end()));
+    }
+
+    EXPECT_EQ(DeleteIntermediateCert(u"O=Brevan Certificate Authority, C=CN", u"8A0B0C0D",
+                                     u"CN=Brevan RSA Operation CA, O=Brevan Certificate Authority, C=CN"),
+              S_OK);
+
+    const std::set<std::string> setKept = {Thumbprint(Bytes(longer.begin(), longer.end())),
+                                           Thumbprint(Bytes(shorter.begin(), shorter.end()))};
+    EXPECT_EQ(StoreThumbprints(CERT_SYSTEM_STORE_LOCAL_MACHINE, u"CA"), setKept);
+    EXPECT_EQ(StoreThumbprints(CERT_SYSTEM_STORE_CURRENT_USER, u"CA"), setKept);
 }
 } // namespace

@@ -42,9 +42,8 @@ blob_cert() {
     return 1
 }
 
+# init makes the system certificate stores' keys, as every Windows has them.
 q init >/dev/null || fail "qmctl init"
-# Every Windows has the machine's root store key.
-q reg set "$LM\\ROOT\\Certificates" qm REG_SZ x && q reg delete "$LM\\ROOT\\Certificates" qm || fail "root store key"
 
 # Left behind by earlier installations: a discarded root in the machine's root store and in
 # the user's, a discarded intermediate in both "CA" stores.

@@ -24,8 +24,8 @@ BOOL CopyOut(const void* value, DWORD size, BYTE* buffer, DWORD* length)
 }
 } // namespace
 
-QMAPI BOOL WINAPI CryptEnumProvidersW(DWORD dwIndex, DWORD* pdwReserved, DWORD dwFlags, DWORD* pdwProvType,
-                                      LPWSTR szProvName, DWORD* pcbProvName)
+QMAPI BOOL WINAPI CryptEnumProvidersW(DWORD dwIndex, DWORD* pdwReserved, DWORD dwFlags,
+                                      DWORD* pdwProvType, LPWSTR szProvName, DWORD* pcbProvName)
 {
     if (pdwReserved || !pcbProvName)
         return Fail(ERROR_INVALID_PARAMETER);
@@ -41,8 +41,8 @@ QMAPI BOOL WINAPI CryptEnumProvidersW(DWORD dwIndex, DWORD* pdwReserved, DWORD d
                    reinterpret_cast<BYTE*>(szProvName), pcbProvName);
 }
 
-QMAPI BOOL WINAPI CryptGetDefaultProviderW(DWORD dwProvType, DWORD* pdwReserved, DWORD dwFlags, LPWSTR pszProvName,
-                                           DWORD* pcbProvName)
+QMAPI BOOL WINAPI CryptGetDefaultProviderW(DWORD dwProvType, DWORD* pdwReserved, DWORD dwFlags,
+                                           LPWSTR pszProvName, DWORD* pcbProvName)
 {
     if (pdwReserved || !pcbProvName)
         return Fail(ERROR_INVALID_PARAMETER);
@@ -51,8 +51,8 @@ QMAPI BOOL WINAPI CryptGetDefaultProviderW(DWORD dwProvType, DWORD* pdwReserved,
     auto name = DefaultProviderName(dwProvType);
     if (!name)
         return Fail(DWORD(NTE_PROV_TYPE_NOT_DEF));
-    return CopyOut(name->c_str(), DWORD((name->size() + 1) * sizeof(char16_t)), reinterpret_cast<BYTE*>(pszProvName),
-                   pcbProvName);
+    return CopyOut(name->c_str(), DWORD((name->size() + 1) * sizeof(char16_t)),
+                   reinterpret_cast<BYTE*>(pszProvName), pcbProvName);
 }
 
 QMAPI BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* phProv, LPCWSTR szContainer, LPCWSTR szProvider,
@@ -92,7 +92,8 @@ QMAPI BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* phProv, LPCWSTR szContainer, 
 
     HCRYPTPROV inner = 0;
     // Flags are the provider's to judge: vendor values pass through unchanged.
-    if (!module->CPAcquireContext(&inner, hasContainer ? container.c_str() : nullptr, dwFlags, &table))
+    if (!module->CPAcquireContext(&inner, hasContainer ? container.c_str() : nullptr, dwFlags,
+                                  &table))
         return FALSE;
     // A deleted key set leaves no context behind, and neither does a provider that
     // answered a vendor request without one.
@@ -130,7 +131,8 @@ QMAPI BOOL WINAPI CryptContextAddRef(HCRYPTPROV hProv, DWORD* pdwReserved, DWORD
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData,
+                                    DWORD* pdwDataLen, DWORD dwFlags)
 {
     auto context = ContextOf(hProv);
     if (!context)
@@ -140,7 +142,8 @@ QMAPI BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbDat
     return context->module->CPGetProvParam(context->inner, dwParam, pbData, pdwDataLen, dwFlags);
 }
 
-QMAPI BOOL WINAPI CryptSetProvParam(HCRYPTPROV hProv, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptSetProvParam(HCRYPTPROV hProv, DWORD dwParam, const BYTE* pbData,
+                                    DWORD dwFlags)
 {
     auto context = ContextOf(hProv);
     if (!context)

@@ -31,7 +31,8 @@ struct ProviderModule
 #undef QM_CSP_FIELD
 };
 
-// Loads the module of an image path once per process; null with NTE_PROVIDER_DLL_FAIL.
+// Loads the module of an image path once per process; null with NTE_PROV_DLL_NOT_FOUND
+// (no such library) or NTE_PROVIDER_DLL_FAIL (not a provider module).
 const ProviderModule* LoadProviderModule(const std::u16string& imagePath);
 
 struct Context
@@ -45,8 +46,8 @@ struct Context
 struct Resolved
 {
     const ProviderModule* module = nullptr;
-    HCRYPTPROV prov = 0;   // the provider's own context handle
-    ULONG_PTR inner = 0;   // the provider's own key or hash handle
+    HCRYPTPROV prov = 0; // the provider's own context handle
+    ULONG_PTR inner = 0; // the provider's own key or hash handle
     HCRYPTPROV outerProv = 0;
 };
 

@@ -39,13 +39,15 @@ const ProviderModule* LoadProviderModule(const std::u16string& imagePath)
     HMODULE library = LoadLibraryW(imagePath.c_str());
     if (!library)
     {
-        SetLastError(DWORD(NTE_PROVIDER_DLL_FAIL));
+        SetLastError(GetLastError() == ERROR_MOD_NOT_FOUND ? DWORD(NTE_PROV_DLL_NOT_FOUND)
+                                                           : DWORD(NTE_PROVIDER_DLL_FAIL));
         return nullptr;
     }
     auto module = std::make_unique<ProviderModule>();
     bool complete = true;
-#define QM_CSP_BIND(name, params)                                                                        \
-    module->name = reinterpret_cast<PFN_##name>(reinterpret_cast<void*>(GetProcAddress(library, #name)));        \
+#define QM_CSP_BIND(name, params)                                                                  \
+    module->name =                                                                                 \
+        reinterpret_cast<PFN_##name>(reinterpret_cast<void*>(GetProcAddress(library, #name)));     \
     complete = complete && module->name;
     QM_CSP_ENTRY_POINTS(QM_CSP_BIND)
 #undef QM_CSP_BIND
@@ -117,7 +119,8 @@ struct Entry
 std::unordered_map<ULONG_PTR, Entry> g_keyTable;
 std::unordered_map<ULONG_PTR, Entry> g_hashTable;
 
-std::optional<Resolved> Resolve(std::unordered_map<ULONG_PTR, Entry>& table, ULONG_PTR handle, DWORD error)
+std::optional<Resolved> Resolve(std::unordered_map<ULONG_PTR, Entry>& table, ULONG_PTR handle,
+                                DWORD error)
 {
     std::lock_guard lock(g_lock);
     auto it = table.find(handle);

@@ -4,7 +4,8 @@
 
 using namespace qm::crypto;
 
-QMAPI BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags, HCRYPTHASH* phHash)
+QMAPI BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
+                                  HCRYPTHASH* phHash)
 {
     auto context = ContextOf(hProv);
     if (!context)
@@ -28,7 +29,8 @@ QMAPI BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen,
+                                DWORD dwFlags)
 {
     auto hash = HashOf(hHash);
     if (!hash)
@@ -38,17 +40,20 @@ QMAPI BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDa
     return hash->module->CPHashData(hash->prov, hash->inner, pbData, dwDataLen, dwFlags);
 }
 
-QMAPI BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
+                                    DWORD* pdwDataLen, DWORD dwFlags)
 {
     auto hash = HashOf(hHash);
     if (!hash)
         return FALSE;
     if (!pdwDataLen)
         return Fail(ERROR_INVALID_PARAMETER);
-    return hash->module->CPGetHashParam(hash->prov, hash->inner, dwParam, pbData, pdwDataLen, dwFlags);
+    return hash->module->CPGetHashParam(hash->prov, hash->inner, dwParam, pbData, pdwDataLen,
+                                        dwFlags);
 }
 
-QMAPI BOOL WINAPI CryptSetHashParam(HCRYPTHASH hHash, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptSetHashParam(HCRYPTHASH hHash, DWORD dwParam, const BYTE* pbData,
+                                    DWORD dwFlags)
 {
     auto hash = HashOf(hHash);
     if (!hash)
@@ -67,20 +72,20 @@ QMAPI BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash)
     return hash->module->CPDestroyHash(hash->prov, hash->inner);
 }
 
-QMAPI BOOL WINAPI CryptSignHashW(HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription, DWORD dwFlags,
-                                 BYTE* pbSignature, DWORD* pdwSigLen)
+QMAPI BOOL WINAPI CryptSignHashW(HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,
+                                 DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen)
 {
     auto hash = HashOf(hHash);
     if (!hash)
         return FALSE;
     if (!pdwSigLen)
         return Fail(ERROR_INVALID_PARAMETER);
-    return hash->module->CPSignHash(hash->prov, hash->inner, dwKeySpec, szDescription, dwFlags, pbSignature,
-                                    pdwSigLen);
+    return hash->module->CPSignHash(hash->prov, hash->inner, dwKeySpec, szDescription, dwFlags,
+                                    pbSignature, pdwSigLen);
 }
 
-QMAPI BOOL WINAPI CryptVerifySignatureW(HCRYPTHASH hHash, const BYTE* pbSignature, DWORD dwSigLen, HCRYPTKEY hPubKey,
-                                        LPCWSTR szDescription, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptVerifySignatureW(HCRYPTHASH hHash, const BYTE* pbSignature, DWORD dwSigLen,
+                                        HCRYPTKEY hPubKey, LPCWSTR szDescription, DWORD dwFlags)
 {
     auto hash = HashOf(hHash);
     auto key = hash ? KeyOf(hPubKey) : std::nullopt;
@@ -88,6 +93,6 @@ QMAPI BOOL WINAPI CryptVerifySignatureW(HCRYPTHASH hHash, const BYTE* pbSignatur
         return FALSE;
     if (!pbSignature)
         return Fail(ERROR_INVALID_PARAMETER);
-    return hash->module->CPVerifySignature(hash->prov, hash->inner, pbSignature, dwSigLen, key->inner, szDescription,
-                                           dwFlags);
+    return hash->module->CPVerifySignature(hash->prov, hash->inner, pbSignature, dwSigLen,
+                                           key->inner, szDescription, dwFlags);
 }

@@ -41,7 +41,8 @@ QMAPI BOOL WINAPI CryptDestroyKey(HCRYPTKEY hKey)
     return key->module->CPDestroyKey(key->prov, key->inner);
 }
 
-QMAPI BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen, DWORD dwFlags)
+QMAPI BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
+                                   DWORD dwFlags)
 {
     auto key = KeyOf(hKey);
     if (!key)
@@ -61,8 +62,8 @@ QMAPI BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pb
     return key->module->CPSetKeyParam(key->prov, key->inner, dwParam, pbData, dwFlags);
 }
 
-QMAPI BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, DWORD dwFlags, BYTE* pbData,
-                                 DWORD* pdwDataLen)
+QMAPI BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, DWORD dwFlags,
+                                 BYTE* pbData, DWORD* pdwDataLen)
 {
     auto key = KeyOf(hKey);
     if (!key)
@@ -79,11 +80,12 @@ QMAPI BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlob
             return Fail(DWORD(NTE_BAD_KEY));
         innerExp = exp->inner;
     }
-    return key->module->CPExportKey(key->prov, key->inner, innerExp, dwBlobType, dwFlags, pbData, pdwDataLen);
+    return key->module->CPExportKey(key->prov, key->inner, innerExp, dwBlobType, dwFlags, pbData,
+                                    pdwDataLen);
 }
 
-QMAPI BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen, HCRYPTKEY hPubKey,
-                                 DWORD dwFlags, HCRYPTKEY* phKey)
+QMAPI BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen,
+                                 HCRYPTKEY hPubKey, DWORD dwFlags, HCRYPTKEY* phKey)
 {
     auto context = ContextOf(hProv);
     if (!context)
@@ -107,8 +109,8 @@ QMAPI BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwD
     return TRUE;
 }
 
-QMAPI BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
-                               DWORD* pdwDataLen, DWORD dwBufLen)
+QMAPI BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags,
+                               BYTE* pbData, DWORD* pdwDataLen, DWORD dwBufLen)
 {
     auto key = KeyOf(hKey);
     if (!key)
@@ -123,11 +125,12 @@ QMAPI BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWO
             return FALSE;
         innerHash = hash->inner;
     }
-    return key->module->CPEncrypt(key->prov, key->inner, innerHash, Final, dwFlags, pbData, pdwDataLen, dwBufLen);
+    return key->module->CPEncrypt(key->prov, key->inner, innerHash, Final, dwFlags, pbData,
+                                  pdwDataLen, dwBufLen);
 }
 
-QMAPI BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
-                               DWORD* pdwDataLen)
+QMAPI BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags,
+                               BYTE* pbData, DWORD* pdwDataLen)
 {
     auto key = KeyOf(hKey);
     if (!key)
@@ -142,5 +145,6 @@ QMAPI BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWO
             return FALSE;
         innerHash = hash->inner;
     }
-    return key->module->CPDecrypt(key->prov, key->inner, innerHash, Final, dwFlags, pbData, pdwDataLen);
+    return key->module->CPDecrypt(key->prov, key->inner, innerHash, Final, dwFlags, pbData,
+                                  pdwDataLen);
 }

@@ -16,7 +16,8 @@ std::optional<std::u16string> ReadString(HKEY key, const char16_t* name)
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::nullopt;
     std::u16string value(size / sizeof(char16_t) + 1, u'\0');
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     value.resize(size / sizeof(char16_t));
     while (!value.empty() && value.back() == u'\0')
@@ -27,7 +28,8 @@ std::optional<std::u16string> ReadString(HKEY key, const char16_t* name)
 std::optional<DWORD> ReadDword(HKEY key, const char16_t* name)
 {
     DWORD type = 0, value = 0, size = sizeof(value);
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
         type != REG_DWORD)
         return std::nullopt;
     return value;
@@ -55,13 +57,15 @@ std::vector<ProviderEntry> RegisteredProviders()
 {
     std::vector<ProviderEntry> result;
     HKEY providers = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, QM_CSP_PROVIDER_KEY, 0, KEY_READ, &providers) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, QM_CSP_PROVIDER_KEY, 0, KEY_READ, &providers) !=
+        ERROR_SUCCESS)
         return result;
     for (DWORD i = 0;; ++i)
     {
         char16_t name[512];
         DWORD length = 512;
-        if (RegEnumKeyExW(providers, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(providers, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         // A provider without image path or type still takes its index, as on Windows.
         ProviderEntry entry;
@@ -77,7 +81,8 @@ std::vector<ProviderEntry> RegisteredProviders()
 std::optional<ProviderEntry> FindProvider(const std::u16string& name)
 {
     HKEY providers = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, QM_CSP_PROVIDER_KEY, 0, KEY_READ, &providers) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, QM_CSP_PROVIDER_KEY, 0, KEY_READ, &providers) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     auto entry = ReadEntry(providers, name);
     RegCloseKey(providers);

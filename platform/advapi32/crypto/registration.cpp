@@ -24,17 +24,18 @@ std::u16string Sub(const char16_t* root, const std::u16string& name)
 LONG RegisterCryptProvider(const std::u16string& name, const std::u16string& imagePath, DWORD type)
 {
     HKEY key = nullptr;
-    LONG st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, Sub(QM_CSP_PROVIDER_KEY, name).c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, Sub(QM_CSP_PROVIDER_KEY, name).c_str(), 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (st != ERROR_SUCCESS)
         return st;
     st = SetString(key, u"Image Path", imagePath);
     if (st == ERROR_SUCCESS)
-        st = RegSetValueExW(key, u"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof type);
+        st = RegSetValueExW(key, u"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
+                            sizeof type);
     DWORD signature = 0;
     if (st == ERROR_SUCCESS)
-        st = RegSetValueExW(key, u"SigInFile", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&signature),
-                            sizeof signature);
+        st = RegSetValueExW(key, u"SigInFile", 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&signature), sizeof signature);
     RegCloseKey(key);
     return st;
 }
@@ -50,8 +51,8 @@ LONG SetDefaultCryptProvider(DWORD type, const std::u16string& name, const std::
     std::snprintf(sub, sizeof sub, "Type %03u", unsigned(type));
     std::u16string typeKey(sub, sub + std::char_traits<char>::length(sub));
     HKEY key = nullptr;
-    LONG st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, Sub(QM_CSP_PROVIDER_TYPES_KEY, typeKey).c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, Sub(QM_CSP_PROVIDER_TYPES_KEY, typeKey).c_str(),
+                              0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (st != ERROR_SUCCESS)
         return st;
     st = SetString(key, u"Name", name);
@@ -76,9 +77,9 @@ LONG RegisterPlatformCryptProviders(const std::u16string& imagePath)
     for (const auto& p : providers)
         if (LONG st = RegisterCryptProvider(p.name, imagePath, p.type); st != ERROR_SUCCESS)
             return st;
-    if (LONG st = SetDefaultCryptProvider(PROV_RSA_FULL, MS_STRONG_PROV_W, u"RSA Full (Signature and Key Exchange)"))
+    if (LONG st = SetDefaultCryptProvider(PROV_RSA_FULL, MS_STRONG_PROV_W,
+                                          u"RSA Full (Signature and Key Exchange)"))
         return st;
-    return SetDefaultCryptProvider(PROV_RSA_AES, MS_ENH_RSA_AES_PROV_W,
-                                   u"RSA Full and AES");
+    return SetDefaultCryptProvider(PROV_RSA_AES, MS_ENH_RSA_AES_PROV_W, u"RSA Full and AES");
 }
 } // namespace qm

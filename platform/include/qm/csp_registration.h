@@ -9,10 +9,12 @@
 namespace qm
 {
 // HKLM\...\Cryptography\Defaults\Provider\<name>: "Image Path" and "Type". A Win32 error code.
-QMEXPORT LONG RegisterCryptProvider(const std::u16string& name, const std::u16string& imagePath, DWORD type);
+QMEXPORT LONG RegisterCryptProvider(const std::u16string& name, const std::u16string& imagePath,
+                                    DWORD type);
 QMEXPORT LONG UnregisterCryptProvider(const std::u16string& name);
 // Provider Types\Type NNN: "Name" (the default provider of the type) and "TypeName".
-QMEXPORT LONG SetDefaultCryptProvider(DWORD type, const std::u16string& name, const std::u16string& typeName);
+QMEXPORT LONG SetDefaultCryptProvider(DWORD type, const std::u16string& name,
+                                      const std::u16string& typeName);
 
 // The software providers of the platform (image "rsaenh.dll") and their default types.
 QMEXPORT LONG RegisterPlatformCryptProviders(const std::u16string& imagePath = u"rsaenh.dll");

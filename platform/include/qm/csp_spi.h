@@ -21,35 +21,42 @@ typedef struct _VTableProvStruc
 #define QM_CSP_PROVIDER_TYPES_KEY u"SOFTWARE\\Microsoft\\Cryptography\\Defaults\\Provider Types"
 
 // Every entry point sets the last error and returns FALSE on failure.
-#define QM_CSP_ENTRY_POINTS(X)                                                                                  \
-    X(CPAcquireContext, (HCRYPTPROV * phProv, LPCSTR szContainer, DWORD dwFlags, PVTableProvStruc pVTable))     \
-    X(CPReleaseContext, (HCRYPTPROV hProv, DWORD dwFlags))                                                      \
-    X(CPGetProvParam, (HCRYPTPROV hProv, DWORD dwParam, BYTE * pbData, DWORD * pdwDataLen, DWORD dwFlags))      \
-    X(CPSetProvParam, (HCRYPTPROV hProv, DWORD dwParam, const BYTE* pbData, DWORD dwFlags))                     \
-    X(CPGenKey, (HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY * phKey))                             \
-    X(CPGetUserKey, (HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY * phUserKey))                                 \
-    X(CPDestroyKey, (HCRYPTPROV hProv, HCRYPTKEY hKey))                                                         \
-    X(CPGetKeyParam,                                                                                            \
-      (HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE * pbData, DWORD * pdwDataLen, DWORD dwFlags))      \
-    X(CPSetKeyParam, (HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, DWORD dwFlags))      \
-    X(CPExportKey, (HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType, DWORD dwFlags,       \
-                    BYTE * pbData, DWORD * pdwDataLen))                                                          \
-    X(CPImportKey, (HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen, HCRYPTKEY hPubKey, DWORD dwFlags,    \
-                    HCRYPTKEY * phKey))                                                                          \
-    X(CPCreateHash, (HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags, HCRYPTHASH * phHash))       \
-    X(CPHashData, (HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData, DWORD cbDataLen, DWORD dwFlags))     \
-    X(CPGetHashParam,                                                                                           \
-      (HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE * pbData, DWORD * pdwDataLen, DWORD dwFlags))    \
-    X(CPSetHashParam, (HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, const BYTE* pbData, DWORD dwFlags))   \
-    X(CPDestroyHash, (HCRYPTPROV hProv, HCRYPTHASH hHash))                                                      \
-    X(CPSignHash, (HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription, DWORD dwFlags,   \
-                   BYTE * pbSignature, DWORD * pdwSigLen))                                                       \
-    X(CPVerifySignature, (HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbSignature, DWORD cbSigLen,          \
-                          HCRYPTKEY hPubKey, LPCWSTR szDescription, DWORD dwFlags))                              \
-    X(CPEncrypt, (HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,               \
-                  BYTE * pbData, DWORD * pdwDataLen, DWORD cbBufLen))                                            \
-    X(CPDecrypt, (HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,               \
-                  BYTE * pbData, DWORD * pdwDataLen))                                                            \
+#define QM_CSP_ENTRY_POINTS(X)                                                                     \
+    X(CPAcquireContext,                                                                            \
+      (HCRYPTPROV * phProv, LPCSTR szContainer, DWORD dwFlags, PVTableProvStruc pVTable))          \
+    X(CPReleaseContext, (HCRYPTPROV hProv, DWORD dwFlags))                                         \
+    X(CPGetProvParam,                                                                              \
+      (HCRYPTPROV hProv, DWORD dwParam, BYTE * pbData, DWORD * pdwDataLen, DWORD dwFlags))         \
+    X(CPSetProvParam, (HCRYPTPROV hProv, DWORD dwParam, const BYTE* pbData, DWORD dwFlags))        \
+    X(CPGenKey, (HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY * phKey))                \
+    X(CPGetUserKey, (HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY * phUserKey))                    \
+    X(CPDestroyKey, (HCRYPTPROV hProv, HCRYPTKEY hKey))                                            \
+    X(CPGetKeyParam, (HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE * pbData,              \
+                      DWORD * pdwDataLen, DWORD dwFlags))                                          \
+    X(CPSetKeyParam,                                                                               \
+      (HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, DWORD dwFlags))        \
+    X(CPExportKey, (HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType,         \
+                    DWORD dwFlags, BYTE * pbData, DWORD * pdwDataLen))                             \
+    X(CPImportKey, (HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen, HCRYPTKEY hPubKey,      \
+                    DWORD dwFlags, HCRYPTKEY* phKey))                                              \
+    X(CPCreateHash,                                                                                \
+      (HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags, HCRYPTHASH * phHash))        \
+    X(CPHashData,                                                                                  \
+      (HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData, DWORD cbDataLen, DWORD dwFlags))    \
+    X(CPGetHashParam, (HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE * pbData,           \
+                       DWORD * pdwDataLen, DWORD dwFlags))                                         \
+    X(CPSetHashParam,                                                                              \
+      (HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, const BYTE* pbData, DWORD dwFlags))      \
+    X(CPDestroyHash, (HCRYPTPROV hProv, HCRYPTHASH hHash))                                         \
+    X(CPSignHash, (HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,     \
+                   DWORD dwFlags, BYTE * pbSignature, DWORD * pdwSigLen))                          \
+    X(CPVerifySignature,                                                                           \
+      (HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbSignature, DWORD cbSigLen,                \
+       HCRYPTKEY hPubKey, LPCWSTR szDescription, DWORD dwFlags))                                   \
+    X(CPEncrypt, (HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,  \
+                  BYTE * pbData, DWORD * pdwDataLen, DWORD cbBufLen))                              \
+    X(CPDecrypt, (HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal, DWORD dwFlags,  \
+                  BYTE * pbData, DWORD * pdwDataLen))                                              \
     X(CPGenRandom, (HCRYPTPROV hProv, DWORD cbLen, BYTE * pbBuffer))
 
 #define QM_CSP_DECLARE(name, params) typedef BOOL(WINAPI* PFN_##name) params;

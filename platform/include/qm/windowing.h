@@ -18,6 +18,8 @@ QMEXPORT void ResetScreenSize();
 // Windows are shown in real GTK 3 windows when a display is present ($DISPLAY) and the
 // machine asks for it ($QM_PRESENT=gtk); otherwise they are only drawn off screen.
 QMEXPORT bool IsPresenting();
+// The GTK widget (a GtkWindow*) that shows a top-level window while presenting, else null.
+QMEXPORT void* PresentedWidget(HWND hwnd);
 
 // Paints what needs painting and writes the window (frame included) as a PNG. The surface
 // holds the window and its children, as the screen would show them.

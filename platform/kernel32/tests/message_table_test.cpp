@@ -128,7 +128,7 @@ TEST_F(FreshMachine, EveryKitCodeHasItsTextInBothLanguages)
 
 std::set<DWORD> TableCodes(const char* file)
 {
-    std::ifstream in(std::string("../messages/") + file);
+    std::ifstream in(std::string(QM_KERNEL32_MESSAGES_DIR) + file);
     std::set<DWORD> codes;
     std::string line;
     while (std::getline(in, line))

@@ -13,13 +13,20 @@ const EVP_MD* MdOf(ALG_ID alg)
 {
     switch (alg)
     {
-    case CALG_MD5: return EVP_md5();
-    case CALG_SHA1: return EVP_sha1();
-    case CALG_SHA_256: return EVP_sha256();
-    case CALG_SHA_384: return EVP_sha384();
-    case CALG_SHA_512: return EVP_sha512();
-    case 0x800F: return EVP_sm3();
-    default: return nullptr;
+    case CALG_MD5:
+        return EVP_md5();
+    case CALG_SHA1:
+        return EVP_sha1();
+    case CALG_SHA_256:
+        return EVP_sha256();
+    case CALG_SHA_384:
+        return EVP_sha384();
+    case CALG_SHA_512:
+        return EVP_sha512();
+    case 0x800F:
+        return EVP_sm3();
+    default:
+        return nullptr;
     }
 }
 } // namespace
@@ -68,7 +75,8 @@ DWORD HashObject::Value(Bytes* out)
     {
         unsigned size = 0;
         m_value.assign(EVP_MAX_MD_SIZE, 0);
-        if (!m_ctx || EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(m_ctx), m_value.data(), &size) != 1)
+        if (!m_ctx ||
+            EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(m_ctx), m_value.data(), &size) != 1)
             return DWORD(NTE_FAIL);
         m_value.resize(size);
         m_finished = true;
@@ -83,8 +91,10 @@ BOOL GetHashParam(HashObject& hash, DWORD param, BYTE* data, DWORD* length, DWOR
         return Fail(DWORD(NTE_BAD_FLAGS));
     switch (param)
     {
-    case HP_ALGID: return CopyDword(hash.Alg(), data, length);
-    case HP_HASHSIZE: return CopyDword(hash.Size(), data, length);
+    case HP_ALGID:
+        return CopyDword(hash.Alg(), data, length);
+    case HP_HASHSIZE:
+        return CopyDword(hash.Size(), data, length);
     case HP_HASHVAL:
     {
         // A size query leaves the hash open for more data, as on Windows.
@@ -97,7 +107,8 @@ BOOL GetHashParam(HashObject& hash, DWORD param, BYTE* data, DWORD* length, DWOR
             return Fail(e);
         return CopyOut(value.data(), DWORD(value.size()), data, length);
     }
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 

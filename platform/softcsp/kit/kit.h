@@ -27,7 +27,7 @@ bool RandomBytes(BYTE* buffer, size_t length);
 DWORD HashSize(ALG_ID alg); // 0: not a hash this kit computes
 class HashObject
 {
-public:
+  public:
     explicit HashObject(ALG_ID alg);
     ~HashObject();
     HashObject(const HashObject&) = delete;
@@ -39,7 +39,7 @@ public:
     DWORD Value(Bytes* out);                      // finishes the hash
     bool Finished() const { return m_finished; }
 
-private:
+  private:
     ALG_ID m_alg;
     void* m_ctx = nullptr;
     Bytes m_value;
@@ -63,8 +63,10 @@ DWORD ParseRsaBlob(const BYTE* blob, DWORD length, RsaKey* key, ALG_ID* alg);
 // RSAPrivateKey DER (PKCS#1) to key.
 bool RsaFromPkcs1(const Bytes& der, RsaKey* key);
 // PKCS#1 v1.5; the signature is returned least significant byte first.
-DWORD RsaSignDigest(const RsaKey& key, ALG_ID hashAlg, const Bytes& digest, bool noOid, Bytes* signatureLE);
-DWORD RsaVerifyDigest(const RsaKey& key, ALG_ID hashAlg, const Bytes& digest, const Bytes& signatureLE);
+DWORD RsaSignDigest(const RsaKey& key, ALG_ID hashAlg, const Bytes& digest, bool noOid,
+                    Bytes* signatureLE);
+DWORD RsaVerifyDigest(const RsaKey& key, ALG_ID hashAlg, const Bytes& digest,
+                      const Bytes& signatureLE);
 // Type-2 blocks, big-endian in and out.
 DWORD RsaEncryptPkcs1(const RsaKey& key, const Bytes& plain, Bytes* cipher);
 DWORD RsaDecryptPkcs1(const RsaKey& key, const Bytes& cipher, Bytes* plain);
@@ -86,15 +88,15 @@ struct SessionKey
 DWORD SessionKeyBits(ALG_ID alg); // 0: not a session algorithm of this kit
 DWORD BlockBytes(ALG_ID alg);
 bool NewSessionKey(ALG_ID alg, SessionKey* key);
-DWORD SymCrypt(SessionKey& key, bool encrypt, bool final, BYTE* data, DWORD* length, DWORD bufferLength);
+DWORD SymCrypt(SessionKey& key, bool encrypt, bool final, BYTE* data, DWORD* length,
+               DWORD bufferLength);
 BOOL GetSessionKeyParam(const SessionKey& key, DWORD param, BYTE* data, DWORD* length);
 BOOL SetSessionKeyParam(SessionKey& key, DWORD param, const BYTE* data);
 
 // ---- handles given out by a provider module
-template <class T>
-class HandleTable
+template <class T> class HandleTable
 {
-public:
+  public:
     ULONG_PTR Add(std::shared_ptr<T> object)
     {
         std::lock_guard lock(m_lock);
@@ -119,7 +121,7 @@ public:
         return object;
     }
 
-private:
+  private:
     std::mutex m_lock;
     ULONG_PTR m_next = 0x100;
     std::map<ULONG_PTR, std::shared_ptr<T>> m_objects;
@@ -133,5 +135,6 @@ struct AlgInfo
     const char* name;
     const char* longName;
 };
-BOOL EnumAlg(const std::vector<AlgInfo>& algs, size_t& cursor, DWORD param, BYTE* data, DWORD* length, DWORD flags);
+BOOL EnumAlg(const std::vector<AlgInfo>& algs, size_t& cursor, DWORD param, BYTE* data,
+             DWORD* length, DWORD flags);
 } // namespace qm::cspkit

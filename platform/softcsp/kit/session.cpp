@@ -15,12 +15,18 @@ const EVP_CIPHER* CipherOf(ALG_ID alg, DWORD mode)
     bool ecb = mode == CRYPT_MODE_ECB;
     switch (alg)
     {
-    case CALG_3DES: return ecb ? EVP_des_ede3_ecb() : EVP_des_ede3_cbc();
-    case CALG_3DES_112: return ecb ? EVP_des_ede_ecb() : EVP_des_ede_cbc();
-    case CALG_AES_128: return ecb ? EVP_aes_128_ecb() : EVP_aes_128_cbc();
-    case CALG_AES_192: return ecb ? EVP_aes_192_ecb() : EVP_aes_192_cbc();
-    case CALG_AES_256: return ecb ? EVP_aes_256_ecb() : EVP_aes_256_cbc();
-    default: return nullptr;
+    case CALG_3DES:
+        return ecb ? EVP_des_ede3_ecb() : EVP_des_ede3_cbc();
+    case CALG_3DES_112:
+        return ecb ? EVP_des_ede_ecb() : EVP_des_ede_cbc();
+    case CALG_AES_128:
+        return ecb ? EVP_aes_128_ecb() : EVP_aes_128_cbc();
+    case CALG_AES_192:
+        return ecb ? EVP_aes_192_ecb() : EVP_aes_192_cbc();
+    case CALG_AES_256:
+        return ecb ? EVP_aes_256_ecb() : EVP_aes_256_cbc();
+    default:
+        return nullptr;
     }
 }
 
@@ -31,7 +37,8 @@ bool Run(SessionKey& key, bool encrypt, BYTE* data, size_t length)
     int out = 0;
     bool ok = cipher && ctx &&
               EVP_CipherInit_ex(ctx, cipher, nullptr, key.key.data(),
-                                key.mode == CRYPT_MODE_ECB ? nullptr : key.chain.data(), encrypt ? 1 : 0) == 1 &&
+                                key.mode == CRYPT_MODE_ECB ? nullptr : key.chain.data(),
+                                encrypt ? 1 : 0) == 1 &&
               EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
               (length == 0 || EVP_CipherUpdate(ctx, data, &out, data, int(length)) == 1);
     if (ok && key.mode != CRYPT_MODE_ECB && length > 0)
@@ -50,12 +57,18 @@ DWORD SessionKeyBits(ALG_ID alg)
 {
     switch (alg)
     {
-    case CALG_3DES: return 192;
-    case CALG_3DES_112: return 128;
-    case CALG_AES_128: return 128;
-    case CALG_AES_192: return 192;
-    case CALG_AES_256: return 256;
-    default: return 0;
+    case CALG_3DES:
+        return 192;
+    case CALG_3DES_112:
+        return 128;
+    case CALG_AES_128:
+        return 128;
+    case CALG_AES_192:
+        return 192;
+    case CALG_AES_256:
+        return 256;
+    default:
+        return 0;
     }
 }
 
@@ -76,7 +89,8 @@ bool NewSessionKey(ALG_ID alg, SessionKey* key)
     return RandomBytes(key->key.data(), key->key.size());
 }
 
-DWORD SymCrypt(SessionKey& key, bool encrypt, bool final, BYTE* data, DWORD* length, DWORD bufferLength)
+DWORD SymCrypt(SessionKey& key, bool encrypt, bool final, BYTE* data, DWORD* length,
+               DWORD bufferLength)
 {
     size_t block = BlockBytes(key.alg);
     size_t n = *length;
@@ -128,14 +142,22 @@ BOOL GetSessionKeyParam(const SessionKey& key, DWORD param, BYTE* data, DWORD* l
 {
     switch (param)
     {
-    case KP_ALGID: return CopyDword(key.alg, data, length);
-    case KP_KEYLEN: return CopyDword(SessionKeyBits(key.alg), data, length);
-    case KP_BLOCKLEN: return CopyDword(BlockBytes(key.alg) * 8, data, length);
-    case KP_MODE: return CopyDword(key.mode, data, length);
-    case KP_PADDING: return CopyDword(key.padding, data, length);
-    case KP_PERMISSIONS: return CopyDword(key.permissions, data, length);
-    case KP_IV: return CopyOut(key.iv.data(), DWORD(key.iv.size()), data, length);
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    case KP_ALGID:
+        return CopyDword(key.alg, data, length);
+    case KP_KEYLEN:
+        return CopyDword(SessionKeyBits(key.alg), data, length);
+    case KP_BLOCKLEN:
+        return CopyDword(BlockBytes(key.alg) * 8, data, length);
+    case KP_MODE:
+        return CopyDword(key.mode, data, length);
+    case KP_PADDING:
+        return CopyDword(key.padding, data, length);
+    case KP_PERMISSIONS:
+        return CopyDword(key.permissions, data, length);
+    case KP_IV:
+        return CopyOut(key.iv.data(), DWORD(key.iv.size()), data, length);
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 
@@ -154,12 +176,15 @@ BOOL SetSessionKeyParam(SessionKey& key, DWORD param, const BYTE* data)
         if (value != PKCS5_PADDING)
             return Fail(DWORD(NTE_BAD_DATA));
         return TRUE;
-    case KP_PERMISSIONS: key.permissions = value; return TRUE;
+    case KP_PERMISSIONS:
+        key.permissions = value;
+        return TRUE;
     case KP_IV:
         key.iv.assign(data, data + BlockBytes(key.alg));
         key.chain = key.iv;
         return TRUE;
-    default: return Fail(DWORD(NTE_BAD_TYPE));
+    default:
+        return Fail(DWORD(NTE_BAD_TYPE));
     }
 }
 } // namespace qm::cspkit

@@ -50,7 +50,8 @@ bool RandomBytes(BYTE* buffer, size_t length)
     return length == 0 || RAND_bytes(buffer, int(length)) == 1;
 }
 
-BOOL EnumAlg(const std::vector<AlgInfo>& algs, size_t& cursor, DWORD param, BYTE* data, DWORD* length, DWORD flags)
+BOOL EnumAlg(const std::vector<AlgInfo>& algs, size_t& cursor, DWORD param, BYTE* data,
+             DWORD* length, DWORD flags)
 {
     if (flags & CRYPT_FIRST)
         cursor = 0;

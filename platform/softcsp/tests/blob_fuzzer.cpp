@@ -19,11 +19,13 @@ struct Setup
     HCRYPTKEY exchange = 0;
     Setup()
     {
-        auto dir = std::filesystem::temp_directory_path() / ("qm-blob-fuzz-" + std::to_string(::getpid()));
+        auto dir =
+            std::filesystem::temp_directory_path() / ("qm-blob-fuzz-" + std::to_string(::getpid()));
         qm::SetMachineDirectory(dir);
         qm::SetProcessElevated(true);
         qm::RegisterPlatformCryptProviders(QM_RSAENH_PATH);
-        CryptAcquireContextW(&prov, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+        CryptAcquireContextW(&prov, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,
+                             CRYPT_VERIFYCONTEXT);
         CryptGenKey(prov, AT_KEYEXCHANGE, 512 << 16, &exchange);
     }
 };

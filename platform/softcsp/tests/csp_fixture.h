@@ -18,7 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 class CspTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         m_dir = std::filesystem::temp_directory_path() /
@@ -40,7 +40,8 @@ protected:
                               DWORD type = PROV_RSA_FULL)
     {
         HCRYPTPROV h = 0;
-        EXPECT_TRUE(CryptAcquireContextW(&h, container, provider, type, flags)) << std::hex << GetLastError();
+        EXPECT_TRUE(CryptAcquireContextW(&h, container, provider, type, flags))
+            << std::hex << GetLastError();
         return h;
     }
     // The last error of a failed acquire (0 when it succeeded).
@@ -59,9 +60,11 @@ protected:
     static Bytes Export(HCRYPTKEY key, DWORD type, HCRYPTKEY wrap = 0)
     {
         DWORD size = 0;
-        EXPECT_TRUE(CryptExportKey(key, wrap, type, 0, nullptr, &size)) << std::hex << GetLastError();
+        EXPECT_TRUE(CryptExportKey(key, wrap, type, 0, nullptr, &size))
+            << std::hex << GetLastError();
         Bytes blob(size);
-        EXPECT_TRUE(CryptExportKey(key, wrap, type, 0, blob.data(), &size)) << std::hex << GetLastError();
+        EXPECT_TRUE(CryptExportKey(key, wrap, type, 0, blob.data(), &size))
+            << std::hex << GetLastError();
         blob.resize(size);
         return blob;
     }

@@ -1,7 +1,7 @@
 // Works on the machine of $QM_MACHINE from another process:
 //   csp_key_helper containers PROVIDER PREFIX COUNT   new containers PREFIX0.., each with a key
-//   csp_key_helper genkey PROVIDER CONTAINER SPEC     a key pair of SPEC in an existing container
-//   csp_key_helper pub PROVIDER CONTAINER SPEC        prints the PUBLICKEYBLOB in hex
+//   csp_key_helper genkey PROVIDER CONTAINER KEYSPEC     a key pair of KEYSPEC in an existing
+//   container csp_key_helper pub PROVIDER CONTAINER KEYSPEC        prints the PUBLICKEYBLOB in hex
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,7 +39,8 @@ int main(int argc, char** argv)
         for (int i = 0; i < std::atoi(argv[4]); ++i)
         {
             std::u16string name = Wide(argv[3] + std::to_string(i));
-            if (!CryptAcquireContextW(&h, name.c_str(), provider.c_str(), PROV_RSA_FULL, CRYPT_NEWKEYSET))
+            if (!CryptAcquireContextW(&h, name.c_str(), provider.c_str(), PROV_RSA_FULL,
+                                      CRYPT_NEWKEYSET))
                 return 3;
             int rc = Genkey(h, AT_KEYEXCHANGE);
             CryptReleaseContext(h, 0);
@@ -60,7 +61,8 @@ int main(int argc, char** argv)
         HCRYPTKEY key = 0;
         DWORD size = 0;
         rc = 3;
-        if (CryptGetUserKey(h, spec, &key) && CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size))
+        if (CryptGetUserKey(h, spec, &key) &&
+            CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size))
         {
             std::vector<BYTE> blob(size);
             if (CryptExportKey(key, 0, PUBLICKEYBLOB, 0, blob.data(), &size))

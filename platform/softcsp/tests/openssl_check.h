@@ -26,7 +26,8 @@ inline std::vector<uint8_t> Rev(std::vector<uint8_t> b)
 
 inline void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& data)
 {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), long(data.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), long(data.size()));
 }
 
 // An OpenSSL RSA key from a PUBLICKEYBLOB (20-byte header, modulus least significant first).

@@ -11,9 +11,6 @@
 
 namespace
 {
-const char16_t* const kAllProviders[] = {MS_DEF_PROV_W, MS_ENHANCED_PROV_W, MS_ENH_RSA_AES_PROV_W,
-                                         MS_STRONG_PROV_W};
-
 std::string ProvText(HCRYPTPROV h, DWORD param)
 {
     DWORD size = 0;
@@ -34,7 +31,8 @@ DWORD ProvDword(HCRYPTPROV h, DWORD param)
 DWORD KeyDword(HCRYPTKEY k, DWORD param)
 {
     DWORD v = 0, size = sizeof v;
-    EXPECT_TRUE(CryptGetKeyParam(k, param, reinterpret_cast<BYTE*>(&v), &size, 0)) << std::hex << GetLastError();
+    EXPECT_TRUE(CryptGetKeyParam(k, param, reinterpret_cast<BYTE*>(&v), &size, 0))
+        << std::hex << GetLastError();
     return v;
 }
 
@@ -73,9 +71,9 @@ TEST_F(CspTest, EnumProvidersListsTheRegisteredProvidersWithTheirTypes)
         seen.emplace_back(name, type);
     }
     EXPECT_EQ((std::vector<std::pair<std::u16string, DWORD>>{{MS_DEF_PROV_W, 1},
-                                                              {MS_ENHANCED_PROV_W, 1},
-                                                              {MS_ENH_RSA_AES_PROV_W, 24},
-                                                              {MS_STRONG_PROV_W, 1}}),
+                                                             {MS_ENHANCED_PROV_W, 1},
+                                                             {MS_ENH_RSA_AES_PROV_W, 24},
+                                                             {MS_STRONG_PROV_W, 1}}),
               seen);
 
     DWORD type = 0, size = 4;
@@ -101,11 +99,14 @@ TEST_F(CspTest, AcquireReportsWindowsErrors)
         DWORD type, flags, error;
     } cases[] = {
         {"missing container", u"Nowhere", MS_ENHANCED_PROV_W, 1, 0, DWORD(NTE_BAD_KEYSET)},
-        {"new over an existing one", u"Existing", MS_ENHANCED_PROV_W, 1, CRYPT_NEWKEYSET, DWORD(NTE_EXISTS)},
-        {"delete a missing one", u"Nowhere", MS_ENHANCED_PROV_W, 1, CRYPT_DELETEKEYSET, DWORD(NTE_BAD_KEYSET)},
+        {"new over an existing one", u"Existing", MS_ENHANCED_PROV_W, 1, CRYPT_NEWKEYSET,
+         DWORD(NTE_EXISTS)},
+        {"delete a missing one", u"Nowhere", MS_ENHANCED_PROV_W, 1, CRYPT_DELETEKEYSET,
+         DWORD(NTE_BAD_KEYSET)},
         {"verify and new", nullptr, MS_ENHANCED_PROV_W, 1, CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET,
          DWORD(NTE_BAD_FLAGS)},
-        {"verify with a container", u"Existing", MS_ENHANCED_PROV_W, 1, CRYPT_VERIFYCONTEXT, DWORD(NTE_BAD_FLAGS)},
+        {"verify with a container", u"Existing", MS_ENHANCED_PROV_W, 1, CRYPT_VERIFYCONTEXT,
+         DWORD(NTE_BAD_FLAGS)},
         {"unknown flag", u"Existing", MS_ENHANCED_PROV_W, 1, 0x00010000, DWORD(NTE_BAD_FLAGS)},
         {"unknown provider", u"Existing", u"No Such Provider", 1, 0, DWORD(NTE_KEYSET_NOT_DEF)},
         {"wrong type", u"Existing", MS_ENHANCED_PROV_W, 24, 0, DWORD(NTE_PROV_TYPE_NO_MATCH)},
@@ -128,7 +129,8 @@ TEST_F(CspTest, AcquireReportsWindowsErrors)
 
 TEST_F(CspTest, ProviderParametersAndTheSizeProtocol)
 {
-    HCRYPTPROV h = Acquire(u"{0F5A-Container}", MS_ENH_RSA_AES_PROV_W, CRYPT_NEWKEYSET, PROV_RSA_AES);
+    HCRYPTPROV h =
+        Acquire(u"{0F5A-Container}", MS_ENH_RSA_AES_PROV_W, CRYPT_NEWKEYSET, PROV_RSA_AES);
     EXPECT_EQ(MS_ENH_RSA_AES_PROV_A, ProvText(h, PP_NAME));
     EXPECT_EQ("{0F5A-Container}", ProvText(h, PP_CONTAINER));
     EXPECT_EQ(DWORD(CRYPT_IMPL_SOFTWARE), ProvDword(h, PP_IMPTYPE));
@@ -159,14 +161,17 @@ TEST_F(CspTest, EnumContainersWalksEveryNameWithOneBuffer)
     for (;;)
     {
         DWORD size = longest;
-        if (!CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(buffer.data()), &size, flags))
+        if (!CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(buffer.data()), &size,
+                               flags))
             break;
         found.emplace_back(buffer.data());
         flags = CRYPT_NEXT;
     }
     EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), GetLastError());
     std::sort(found.begin(), found.end());
-    EXPECT_EQ((std::vector<std::string>{"a", "mid-length", "{B7C2A1E0-0000-4000-8000-000000000001}"}), found);
+    EXPECT_EQ(
+        (std::vector<std::string>{"a", "mid-length", "{B7C2A1E0-0000-4000-8000-000000000001}"}),
+        found);
     CryptReleaseContext(h, 0);
 }
 
@@ -199,7 +204,8 @@ TEST_F(CspTest, EachProviderOffersItsWindowsAlgorithms)
         {
             HCRYPTHASH hash = 0;
             bool offered = hashAlg == CALG_MD5 || hashAlg == CALG_SHA1 || c.sha2;
-            EXPECT_EQ(offered, bool(CryptCreateHash(h, hashAlg, 0, 0, &hash))) << std::hex << hashAlg;
+            EXPECT_EQ(offered, bool(CryptCreateHash(h, hashAlg, 0, 0, &hash)))
+                << std::hex << hashAlg;
             if (offered)
                 CryptDestroyHash(hash);
             else
@@ -221,7 +227,8 @@ TEST_F(CspTest, HashValueSizeQueryShortBufferAndFinishedState)
     DWORD size = 0;
     ASSERT_TRUE(CryptGetHashParam(hash, HP_HASHVAL, nullptr, &size, 0));
     EXPECT_EQ(20u, size);
-    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>("c"), 1, 0)) << "a size query finishes nothing";
+    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>("c"), 1, 0))
+        << "a size query finishes nothing";
     BYTE value[20];
     size = 19;
     EXPECT_FALSE(CryptGetHashParam(hash, HP_HASHVAL, value, &size, 0));
@@ -255,7 +262,8 @@ TEST_F(CspTest, SignatureIsLeastSignificantByteFirstAndVerifiesWithOpenssl)
         ASSERT_TRUE(CryptCreateHash(h, alg, 0, 0, &hash));
         // In pieces, as the signing code feeds it.
         ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), 16384, 0));
-        ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()) + 16384, DWORD(data.size() - 16384), 0));
+        ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()) + 16384,
+                                  DWORD(data.size() - 16384), 0));
         DWORD size = 0;
         ASSERT_TRUE(CryptSignHashW(hash, AT_SIGNATURE, nullptr, 0, nullptr, &size));
         EXPECT_EQ(256u, size);
@@ -273,8 +281,10 @@ TEST_F(CspTest, SignatureIsLeastSignificantByteFirstAndVerifiesWithOpenssl)
         check::WriteFile(dir / "sig", check::Rev(sig));
         check::WriteFile(dir / "sig-as-returned", sig);
         const char* digest = alg == CALG_SHA_256 ? "-sha256" : alg == CALG_SHA1 ? "-sha1" : "-md5";
-        std::string base = std::string("openssl dgst ") + digest + " -verify " + (dir / "pub.pem").string();
-        EXPECT_EQ(0, check::Run(base + " -signature " + (dir / "sig").string() + " " + (dir / "data").string()));
+        std::string base =
+            std::string("openssl dgst ") + digest + " -verify " + (dir / "pub.pem").string();
+        EXPECT_EQ(0, check::Run(base + " -signature " + (dir / "sig").string() + " " +
+                                (dir / "data").string()));
         EXPECT_NE(0, check::Run(base + " -signature " + (dir / "sig-as-returned").string() + " " +
                                 (dir / "data").string()));
     }
@@ -295,8 +305,8 @@ TEST_F(CspTest, KeyBlobLayouts)
     Bytes pub = Export(key, PUBLICKEYBLOB);
     Bytes priv = Export(key, PRIVATEKEYBLOB);
     ASSERT_EQ(20u + 128, pub.size());
-    EXPECT_EQ((Bytes{0x06, 0x02, 0x00, 0x00, 0x00, 0xA4, 0x00, 0x00, 'R', 'S', 'A', '1', 0x00, 0x04, 0x00, 0x00,
-                     0x01, 0x00, 0x01, 0x00}),
+    EXPECT_EQ((Bytes{0x06, 0x02, 0x00, 0x00, 0x00, 0xA4, 0x00, 0x00, 'R',  'S',
+                     'A',  '1',  0x00, 0x04, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00}),
               Bytes(pub.begin(), pub.begin() + 20));
     ASSERT_EQ(20u + 9 * 1024 / 16, priv.size());
     EXPECT_EQ((Bytes{0x07, 0x02, 0x00, 0x00, 0x00, 0xA4, 0x00, 0x00, 'R', 'S', 'A', '2'}),
@@ -304,8 +314,10 @@ TEST_F(CspTest, KeyBlobLayouts)
     EXPECT_TRUE(std::equal(pub.begin() + 20, pub.end(), priv.begin() + 20)) << "the same modulus";
 
     // The private blob's numbers, read by OpenSSL, make a consistent RSA key.
-    auto field = [&](size_t offset, size_t width) {
-        Bytes be = check::Rev(Bytes(priv.begin() + long(offset), priv.begin() + long(offset + width)));
+    auto field = [&](size_t offset, size_t width)
+    {
+        Bytes be =
+            check::Rev(Bytes(priv.begin() + long(offset), priv.begin() + long(offset + width)));
         return BN_bin2bn(be.data(), int(be.size()), nullptr);
     };
     BIGNUM *n = field(20, 128), *p = field(148, 64), *q = field(212, 64), *d = field(468, 128);
@@ -313,7 +325,8 @@ TEST_F(CspTest, KeyBlobLayouts)
     BN_CTX* ctx = BN_CTX_new();
     BN_mul(pq, p, q, ctx);
     EXPECT_EQ(0, BN_cmp(pq, n));
-    BIGNUM *e = BN_new(), *ed = BN_new(), *phi = BN_new(), *p1 = BN_dup(p), *q1 = BN_dup(q), *r = BN_new();
+    BIGNUM *e = BN_new(), *ed = BN_new(), *phi = BN_new(), *p1 = BN_dup(p), *q1 = BN_dup(q),
+           *r = BN_new();
     BN_set_word(e, 65537);
     BN_sub_word(p1, 1);
     BN_sub_word(q1, 1);
@@ -328,7 +341,8 @@ TEST_F(CspTest, KeyBlobLayouts)
     ASSERT_TRUE(CryptGenKey(h, AT_SIGNATURE, 1024 << 16, &fixed));
     DWORD size = 0;
     EXPECT_FALSE(CryptExportKey(fixed, 0, PRIVATEKEYBLOB, 0, nullptr, &size));
-    EXPECT_EQ(DWORD(NTE_BAD_KEY_STATE), GetLastError()) << "a key made without CRYPT_EXPORTABLE stays inside";
+    EXPECT_EQ(DWORD(NTE_BAD_KEY_STATE), GetLastError())
+        << "a key made without CRYPT_EXPORTABLE stays inside";
     CryptDestroyKey(fixed);
     CryptDestroyKey(key);
     CryptReleaseContext(h, 0);
@@ -341,7 +355,8 @@ TEST_F(CspTest, ImportRefusesBadBlobs)
     ASSERT_TRUE(CryptGenKey(h, AT_KEYEXCHANGE, (512 << 16) | CRYPT_EXPORTABLE, &key));
     Bytes good = Export(key, PRIVATEKEYBLOB);
     CryptDestroyKey(key);
-    auto with = [&](size_t at, uint8_t v) {
+    auto with = [&](size_t at, uint8_t v)
+    {
         Bytes b = good;
         b[at] = v;
         return b;
@@ -415,7 +430,8 @@ TEST_F(CspTest, ExponentOfOneKeyImportsAPlainSessionKey)
     std::memcpy(&bits, blob.data() + 12, 4);
     ASSERT_EQ(1024u, bits) << "the Enhanced provider's default";
     size_t full = bits / 8, half = bits / 16;
-    auto one = [&](size_t offset, size_t width) {
+    auto one = [&](size_t offset, size_t width)
+    {
         std::fill(blob.begin() + long(offset), blob.begin() + long(offset + width), 0);
         blob[offset] = 1;
     };
@@ -424,7 +440,8 @@ TEST_F(CspTest, ExponentOfOneKeyImportsAPlainSessionKey)
     one(20 + full + 3 * half, half);
     one(20 + full + 5 * half, full);
     HCRYPTKEY exponentOne = 0;
-    ASSERT_TRUE(CryptImportKey(h, blob.data(), DWORD(blob.size()), 0, 0, &exponentOne)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptImportKey(h, blob.data(), DWORD(blob.size()), 0, 0, &exponentOne))
+        << std::hex << GetLastError();
 
     Bytes plainKey(24);
     for (size_t i = 0; i < 24; ++i)
@@ -438,7 +455,8 @@ TEST_F(CspTest, ExponentOfOneKeyImportsAPlainSessionKey)
     simple.push_back(2);
     simple.push_back(0);
     HCRYPTKEY session = 0;
-    ASSERT_TRUE(CryptImportKey(h, simple.data(), DWORD(simple.size()), exponentOne, CRYPT_EXPORTABLE, &session))
+    ASSERT_TRUE(CryptImportKey(h, simple.data(), DWORD(simple.size()), exponentOne,
+                               CRYPT_EXPORTABLE, &session))
         << std::hex << GetLastError();
     DWORD ecb = CRYPT_MODE_ECB;
     ASSERT_TRUE(CryptSetKeyParam(session, KP_MODE, reinterpret_cast<BYTE*>(&ecb), 0));
@@ -449,11 +467,13 @@ TEST_F(CspTest, ExponentOfOneKeyImportsAPlainSessionKey)
     int n1 = 0, n2 = 0;
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     EVP_EncryptInit_ex(ctx, EVP_des_ede3_ecb(), nullptr, plainKey.data(), nullptr);
-    EVP_EncryptUpdate(ctx, cipher.data(), &n1, reinterpret_cast<const BYTE*>(secret), int(std::strlen(secret)));
+    EVP_EncryptUpdate(ctx, cipher.data(), &n1, reinterpret_cast<const BYTE*>(secret),
+                      int(std::strlen(secret)));
     EVP_EncryptFinal_ex(ctx, cipher.data() + n1, &n2);
     EVP_CIPHER_CTX_free(ctx);
     DWORD length = DWORD(n1 + n2);
-    ASSERT_TRUE(CryptDecrypt(session, 0, TRUE, 0, cipher.data(), &length)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptDecrypt(session, 0, TRUE, 0, cipher.data(), &length))
+        << std::hex << GetLastError();
     EXPECT_EQ(std::string(secret), std::string(cipher.begin(), cipher.begin() + length));
     CryptDestroyKey(session);
     CryptDestroyKey(exponentOne);
@@ -477,7 +497,8 @@ TEST_F(CspTest, DecryptTakesTheCipherLeastSignificantByteFirst)
     EVP_PKEY_free(pkey);
     cipher = check::Rev(cipher);
     DWORD length = DWORD(cipher.size());
-    ASSERT_TRUE(CryptDecrypt(key, 0, TRUE, 0, cipher.data(), &length)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptDecrypt(key, 0, TRUE, 0, cipher.data(), &length))
+        << std::hex << GetLastError();
     EXPECT_EQ(24u, length);
     EXPECT_EQ(0, std::memcmp(secret, cipher.data(), 24));
     CryptDestroyKey(key);
@@ -501,7 +522,8 @@ TEST_F(CspTest, ContainerKeysAndBadHandles)
     EXPECT_EQ(DWORD(NTE_BAD_TYPE), GetLastError()) << "software keys carry no certificate";
     CryptReleaseContext(h, 0);
     DWORD size = 0;
-    EXPECT_FALSE(CryptGetKeyParam(key, KP_KEYLEN, nullptr, &size, 0)) << "the key went with its context";
+    EXPECT_FALSE(CryptGetKeyParam(key, KP_KEYLEN, nullptr, &size, 0))
+        << "the key went with its context";
     EXPECT_FALSE(CryptGetProvParam(h, PP_NAME, nullptr, &size, 0));
     EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
 

@@ -42,7 +42,8 @@ inline bool OnCurve(const Bytes& x, const Bytes& y)
     EC_POINT* p = EC_POINT_new(g);
     BIGNUM* bx = BN_bin2bn(x.data(), int(x.size()), nullptr);
     BIGNUM* by = BN_bin2bn(y.data(), int(y.size()), nullptr);
-    bool ok = EC_POINT_set_affine_coordinates(g, p, bx, by, nullptr) == 1 && EC_POINT_is_on_curve(g, p, nullptr) == 1;
+    bool ok = EC_POINT_set_affine_coordinates(g, p, bx, by, nullptr) == 1 &&
+              EC_POINT_is_on_curve(g, p, nullptr) == 1;
     BN_free(bx);
     BN_free(by);
     EC_POINT_free(p);
@@ -75,7 +76,8 @@ inline void WritePublicPem(const std::filesystem::path& file, const Bytes& x, co
 // The 64 bytes CryptSignHashW gives (r then s, each least significant byte first) as DER.
 inline Bytes SignatureDer(const Bytes& raw)
 {
-    Bytes r = Rev(Bytes(raw.begin(), raw.begin() + 32)), s = Rev(Bytes(raw.begin() + 32, raw.end()));
+    Bytes r = Rev(Bytes(raw.begin(), raw.begin() + 32)),
+          s = Rev(Bytes(raw.begin() + 32, raw.end()));
     ECDSA_SIG* sig = ECDSA_SIG_new();
     ECDSA_SIG_set0(sig, BN_bin2bn(r.data(), 32, nullptr), BN_bin2bn(s.data(), 32, nullptr));
     unsigned char* der = nullptr;
@@ -88,12 +90,13 @@ inline Bytes SignatureDer(const Bytes& raw)
 
 inline void WriteFile(const std::filesystem::path& p, const Bytes& data)
 {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), long(data.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), long(data.size()));
 }
 
 // openssl's verdict on an SM2 signature of the data with the default user ID.
-inline bool OpensslVerifies(const std::filesystem::path& dir, const Bytes& pubBlob, const Bytes& raw,
-                            const std::string& data)
+inline bool OpensslVerifies(const std::filesystem::path& dir, const Bytes& pubBlob,
+                            const Bytes& raw, const std::string& data)
 {
     Bytes x, y;
     Coordinates(pubBlob, &x, &y);
@@ -101,8 +104,9 @@ inline bool OpensslVerifies(const std::filesystem::path& dir, const Bytes& pubBl
     WriteFile(dir / "sm2.sig", SignatureDer(raw));
     WriteFile(dir / "sm2.data", Bytes(data.begin(), data.end()));
     std::string command = "openssl dgst -sm3 -verify " + (dir / "sm2.pem").string() +
-                          " -sigopt distid:1234567812345678 -signature " + (dir / "sm2.sig").string() + " " +
-                          (dir / "sm2.data").string() + " >/dev/null 2>&1";
+                          " -sigopt distid:1234567812345678 -signature " +
+                          (dir / "sm2.sig").string() + " " + (dir / "sm2.data").string() +
+                          " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 } // namespace sm2check

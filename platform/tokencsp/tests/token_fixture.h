@@ -24,7 +24,7 @@ inline const char kTokenProviderA[] = "Pellix Smart Token CSP v1.0";
 
 class TokenTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         m_dir = std::filesystem::temp_directory_path() /
@@ -33,11 +33,13 @@ protected:
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir / "tokens");
         qm::SetMachineDirectory(m_dir);
-        std::ofstream(m_dir / "softhsm2.conf") << "directories.tokendir = " << (m_dir / "tokens").string()
-                                               << "\nobjectstore.backend = file\nlog.level = ERROR\n";
-        std::string init = "SOFTHSM2_CONF=" + (m_dir / "softhsm2.conf").string() +
-                           " softhsm2-util --init-token --free --label QMTOKEN --so-pin 87654321 --pin 123456"
-                           " >/dev/null 2>&1";
+        std::ofstream(m_dir / "softhsm2.conf")
+            << "directories.tokendir = " << (m_dir / "tokens").string()
+            << "\nobjectstore.backend = file\nlog.level = ERROR\n";
+        std::string init =
+            "SOFTHSM2_CONF=" + (m_dir / "softhsm2.conf").string() +
+            " softhsm2-util --init-token --free --label QMTOKEN --so-pin 87654321 --pin 123456"
+            " >/dev/null 2>&1";
         ASSERT_EQ(0, std::system(init.c_str()));
         // The vendor's PKCS#11 library by its Windows name, in the machine's system folder.
         auto system32 = m_dir / "drive_c" / "Windows" / "System32";
@@ -45,7 +47,8 @@ protected:
         std::filesystem::create_symlink(QM_SOFTHSM2_LIB, system32 / "PellixCSP11_5150.dll");
 
         qm::SetProcessElevated(true);
-        ASSERT_EQ(ERROR_SUCCESS, qm::RegisterCryptProvider(kTokenProvider, QM_TOKENCSP_PATH, PROV_RSA_FULL));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  qm::RegisterCryptProvider(kTokenProvider, QM_TOKENCSP_PATH, PROV_RSA_FULL));
         ASSERT_EQ(ERROR_SUCCESS, qm::RegisterPlatformCryptProviders(QM_RSAENH_PATH));
         Configure(u"QMTOKEN", u"123456");
         qm::SetProcessElevated(false);
@@ -61,9 +64,10 @@ protected:
         qm::SetProcessElevated(true);
         HKEY key = nullptr;
         std::u16string path = std::u16string(u"SOFTWARE\\Quillmark\\TokenCSP\\") + kTokenProvider;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
-        auto set = [&](const char16_t* name, const std::u16string& value) {
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
+        auto set = [&](const char16_t* name, const std::u16string& value)
+        {
             RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                            DWORD((value.size() + 1) * 2));
         };
@@ -95,7 +99,8 @@ protected:
     static Bytes PublicBlob(HCRYPTKEY key)
     {
         DWORD size = 0;
-        EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size)) << std::hex << GetLastError();
+        EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size))
+            << std::hex << GetLastError();
         Bytes blob(size);
         EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, blob.data(), &size));
         return blob;
@@ -108,9 +113,11 @@ protected:
             EXPECT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()) + at,
                                       DWORD(std::min<size_t>(16384, data.size() - at)), 0));
         DWORD size = 0;
-        EXPECT_TRUE(CryptSignHashW(hash, spec, nullptr, 0, nullptr, &size)) << std::hex << GetLastError();
+        EXPECT_TRUE(CryptSignHashW(hash, spec, nullptr, 0, nullptr, &size))
+            << std::hex << GetLastError();
         Bytes sig(size);
-        EXPECT_TRUE(CryptSignHashW(hash, spec, nullptr, 0, sig.data(), &size)) << std::hex << GetLastError();
+        EXPECT_TRUE(CryptSignHashW(hash, spec, nullptr, 0, sig.data(), &size))
+            << std::hex << GetLastError();
         CryptDestroyHash(hash);
         return sig;
     }

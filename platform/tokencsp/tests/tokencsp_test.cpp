@@ -16,7 +16,8 @@ namespace
 DWORD Dword(HCRYPTKEY key, DWORD param)
 {
     DWORD v = 0, size = sizeof v;
-    EXPECT_TRUE(CryptGetKeyParam(key, param, reinterpret_cast<BYTE*>(&v), &size, 0)) << std::hex << GetLastError();
+    EXPECT_TRUE(CryptGetKeyParam(key, param, reinterpret_cast<BYTE*>(&v), &size, 0))
+        << std::hex << GetLastError();
     return v;
 }
 
@@ -40,7 +41,8 @@ std::vector<std::string> ListContainers()
         for (DWORD flags = CRYPT_FIRST;; flags = CRYPT_NEXT)
         {
             DWORD size = DWORD(buffer.size());
-            if (!CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(buffer.data()), &size, flags))
+            if (!CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(buffer.data()),
+                                   &size, flags))
                 break;
             names.emplace_back(buffer.data());
         }
@@ -52,8 +54,9 @@ std::vector<std::string> ListContainers()
 // A self-signed certificate made by openssl, DER.
 Bytes MakeCertificate(const std::filesystem::path& dir, const char* subject)
 {
-    std::string command = "openssl req -x509 -newkey rsa:1024 -nodes -keyout " + (dir / "k.pem").string() +
-                          " -outform DER -out " + (dir / "c.der").string() + " -days 2 -subj " + subject +
+    std::string command = "openssl req -x509 -newkey rsa:1024 -nodes -keyout " +
+                          (dir / "k.pem").string() + " -outform DER -out " +
+                          (dir / "c.der").string() + " -days 2 -subj " + subject +
                           " >/dev/null 2>&1";
     EXPECT_EQ(0, std::system(command.c_str()));
     std::ifstream in(dir / "c.der", std::ios::binary);
@@ -87,27 +90,47 @@ TEST_F(TokenTest, AnswersAsAHardwareRemovableProvider)
     DWORD longest = 0;
     EXPECT_FALSE(CryptGetProvParam(h, PP_ENUMCONTAINERS, nullptr, &longest, CRYPT_FIRST));
     EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), GetLastError()) << "an empty token";
+
+    std::vector<ALG_ID> algs;
+    PROV_ENUMALGS_EX info;
+    for (DWORD flags = CRYPT_FIRST;; flags = CRYPT_NEXT)
+    {
+        size = sizeof info;
+        if (!CryptGetProvParam(h, PP_ENUMALGS_EX, reinterpret_cast<BYTE*>(&info), &size, flags))
+            break;
+        algs.push_back(info.aiAlgid);
+    }
+    EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), GetLastError());
+    for (ALG_ID alg :
+         {ALG_ID(0x800F), ALG_ID(0xBE00), ALG_ID(0x3E00), ALG_ID(CALG_RSA_SIGN), ALG_ID(CALG_SHA1)})
+        EXPECT_NE(algs.end(), std::find(algs.begin(), algs.end(), alg)) << std::hex << alg;
     CryptReleaseContext(h, 0);
 }
 
 TEST_F(TokenTest, ContainersAreMadeListedOpenedAndDeleted)
 {
-    const char16_t* names[] = {u"{6E1F0D8C-0A37-4C61-9B3B-2D7C9E5A4F10}", u"short", u"a-middle-name"};
+    const char16_t* names[] = {u"{6E1F0D8C-0A37-4C61-9B3B-2D7C9E5A4F10}", u"short",
+                               u"a-middle-name"};
     for (auto* n : names)
         CryptReleaseContext(Open(n, CRYPT_NEWKEYSET), 0);
-    EXPECT_EQ((std::vector<std::string>{"a-middle-name", "short", "{6E1F0D8C-0A37-4C61-9B3B-2D7C9E5A4F10}"}),
+    EXPECT_EQ((std::vector<std::string>{"a-middle-name", "short",
+                                        "{6E1F0D8C-0A37-4C61-9B3B-2D7C9E5A4F10}"}),
               ListContainers());
 
+    std::u16string longName(260, u'n');
     const struct
     {
         const char* what;
         const char16_t* container;
         DWORD flags, error;
     } cases[] = {
+        {"a name of 260 characters", longName.c_str(), CRYPT_NEWKEYSET,
+         DWORD(NTE_BAD_KEYSET_PARAM)},
         {"a missing container", u"absent", 0, DWORD(NTE_BAD_KEYSET)},
         {"a container made twice", u"short", CRYPT_NEWKEYSET, DWORD(NTE_EXISTS)},
         {"a named container under CRYPT_VERIFYCONTEXT", u"short", CRYPT_VERIFYCONTEXT, 0},
-        {"a missing one under CRYPT_VERIFYCONTEXT", u"absent", CRYPT_VERIFYCONTEXT, DWORD(NTE_BAD_KEYSET)},
+        {"a missing one under CRYPT_VERIFYCONTEXT", u"absent", CRYPT_VERIFYCONTEXT,
+         DWORD(NTE_BAD_KEYSET)},
         {"an unknown flag", u"short", 0x100, DWORD(NTE_BAD_FLAGS)},
         {"delete", u"short", CRYPT_DELETEKEYSET, 0},
         {"deleted", u"short", 0, DWORD(NTE_BAD_KEYSET)},
@@ -116,7 +139,8 @@ TEST_F(TokenTest, ContainersAreMadeListedOpenedAndDeleted)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.error, OpenError(c.container, c.flags)) << c.what;
-    EXPECT_EQ((std::vector<std::string>{"{6E1F0D8C-0A37-4C61-9B3B-2D7C9E5A4F10}"}), ListContainers());
+    EXPECT_EQ((std::vector<std::string>{"{6E1F0D8C-0A37-4C61-9B3B-2D7C9E5A4F10}"}),
+              ListContainers());
 }
 
 TEST_F(TokenTest, Sm2KeysExportTheirPointInTheVendorLayout)
@@ -131,9 +155,11 @@ TEST_F(TokenTest, Sm2KeysExportTheirPointInTheVendorLayout)
         Bytes blob = PublicBlob(key);
         ASSERT_EQ(140u, blob.size());
         ALG_ID alg = key == exchange ? 0xBE00 : 0x3E00;
-        EXPECT_EQ((Bytes{0x06, 0x02, 0x00, 0x00, uint8_t(alg), uint8_t(alg >> 8), 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}),
+        EXPECT_EQ((Bytes{0x06, 0x02, 0x00, 0x00, uint8_t(alg), uint8_t(alg >> 8), 0x00, 0x00, 0x00,
+                         0x01, 0x00, 0x00}),
                   Bytes(blob.begin(), blob.begin() + 12));
-        EXPECT_EQ(Bytes(32, 0), Bytes(blob.begin() + 44, blob.begin() + 76)) << "X fills half its field";
+        EXPECT_EQ(Bytes(32, 0), Bytes(blob.begin() + 44, blob.begin() + 76))
+            << "X fills half its field";
         EXPECT_EQ(Bytes(32, 0), Bytes(blob.begin() + 108, blob.end())) << "Y fills half its field";
         Bytes x, y;
         sm2check::Coordinates(blob, &x, &y);
@@ -169,7 +195,8 @@ TEST_F(TokenTest, Sm2SignatureOverSm3HashedDataVerifiesWithOpenssl)
     // the data gives a signature of that data.
     HCRYPTHASH hash = 0;
     ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
-    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0));
+    ASSERT_TRUE(
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0));
     BYTE digest[32];
     DWORD size = sizeof digest;
     ASSERT_TRUE(CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0));
@@ -193,6 +220,17 @@ TEST_F(TokenTest, Sm2SignatureOverSm3HashedDataVerifiesWithOpenssl)
     const BYTE sm3abc[] = {0x66, 0xc7, 0xf0, 0xf4, 0x62, 0xee, 0xed, 0xd9, 0xd1, 0xf2, 0xd4,
                            0x6b, 0xdc, 0x10, 0xe4, 0xe2, 0x41, 0x67, 0xc4, 0x87, 0x5c, 0xf2,
                            0xf7, 0xa2, 0x29, 0x7d, 0xa0, 0x2b, 0x8f, 0x4b, 0xa8, 0xe0};
+    EXPECT_EQ(0, std::memcmp(sm3abc, digest, 32));
+    CryptDestroyHash(hash);
+    CryptReleaseContext(h, 0);
+
+    // Nor on a container whose keys are RSA.
+    h = Open(u"rsa-only", CRYPT_NEWKEYSET);
+    CryptDestroyKey(Generate(h, AT_SIGNATURE, 1024));
+    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
+    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>("abc"), 3, 0));
+    size = sizeof digest;
+    ASSERT_TRUE(CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0));
     EXPECT_EQ(0, std::memcmp(sm3abc, digest, 32));
     CryptDestroyHash(hash);
     CryptReleaseContext(h, 0);
@@ -220,16 +258,18 @@ TEST_F(TokenTest, RsaSignatureOnTheTokenVerifiesWithOpenssl)
         hex += two;
     }
     // An RSA public key for openssl, made from the blob's modulus.
-    std::ofstream(m_dir / "rsa.cnf") << "asn1=SEQUENCE:pub\n[pub]\nn=INTEGER:0x" << hex << "\ne=INTEGER:65537\n";
+    std::ofstream(m_dir / "rsa.cnf")
+        << "asn1=SEQUENCE:pub\n[pub]\nn=INTEGER:0x" << hex << "\ne=INTEGER:65537\n";
     auto run = [](const std::string& c) { return std::system((c + " >/dev/null 2>&1").c_str()); };
     ASSERT_EQ(0, run("openssl asn1parse -genconf " + (m_dir / "rsa.cnf").string() + " -out " +
                      (m_dir / "rsa.der").string()));
-    ASSERT_EQ(0, run("openssl rsa -RSAPublicKey_in -inform DER -in " + (m_dir / "rsa.der").string() +
-                     " -pubout -out " + (m_dir / "rsa.pem").string()));
+    ASSERT_EQ(0,
+              run("openssl rsa -RSAPublicKey_in -inform DER -in " + (m_dir / "rsa.der").string() +
+                  " -pubout -out " + (m_dir / "rsa.pem").string()));
     sm2check::WriteFile(m_dir / "data", Bytes(data.begin(), data.end()));
     sm2check::WriteFile(m_dir / "sig", sm2check::Rev(sig));
-    EXPECT_EQ(0, run("openssl dgst -sha256 -verify " + (m_dir / "rsa.pem").string() + " -signature " +
-                     (m_dir / "sig").string() + " " + (m_dir / "data").string()));
+    EXPECT_EQ(0, run("openssl dgst -sha256 -verify " + (m_dir / "rsa.pem").string() +
+                     " -signature " + (m_dir / "sig").string() + " " + (m_dir / "data").string()));
 }
 
 TEST_F(TokenTest, CertificateOnAKeyStaysWithTheToken)
@@ -240,7 +280,8 @@ TEST_F(TokenTest, CertificateOnAKeyStaysWithTheToken)
     HCRYPTKEY key = Generate(h, 0xBE00, 256);
     DWORD size = 0;
     EXPECT_FALSE(CryptGetKeyParam(key, KP_CERTIFICATE, nullptr, &size, 0)) << "no certificate yet";
-    ASSERT_TRUE(CryptSetKeyParam(key, KP_CERTIFICATE, cert.data(), 0)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptSetKeyParam(key, KP_CERTIFICATE, cert.data(), 0))
+        << std::hex << GetLastError();
     CryptDestroyKey(key);
     CryptReleaseContext(h, 0);
 
@@ -283,7 +324,8 @@ TEST_F(TokenTest, Sm2CiphertextOfAPrivateKeyBecomesTheEncryptionKey)
     Bytes c1c2c3(c1c3c2.begin(), c1c3c2.begin() + 64);
     c1c2c3.insert(c1c2c3.end(), c1c3c2.begin() + 96, c1c3c2.end());
     c1c2c3.insert(c1c2c3.end(), c1c3c2.begin() + 64, c1c3c2.begin() + 96);
-    auto blobFor = [](const Bytes& cipher) {
+    auto blobFor = [](const Bytes& cipher)
+    {
         Bytes blob = {PRIVATEKEYBLOB, 2, 1, 0};
         PutU32(blob, 0xBE00);
         PutU32(blob, 0xBE00);
@@ -299,7 +341,8 @@ TEST_F(TokenTest, Sm2CiphertextOfAPrivateKeyBecomesTheEncryptionKey)
     Bytes truncated(blob.begin(), blob.end() - 1);
     EXPECT_FALSE(CryptImportKey(h, truncated.data(), DWORD(truncated.size()), 0, 1, &key));
     EXPECT_EQ(DWORD(NTE_BAD_DATA), GetLastError());
-    ASSERT_TRUE(CryptImportKey(h, blob.data(), DWORD(blob.size()), 0, 1, &key)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptImportKey(h, blob.data(), DWORD(blob.size()), 0, 1, &key))
+        << std::hex << GetLastError();
     Bytes imported = PublicBlob(key);
     Bytes x, y;
     sm2check::Coordinates(imported, &x, &y);
@@ -323,7 +366,8 @@ TEST_F(TokenTest, Sm2CiphertextOfAPrivateKeyBecomesTheEncryptionKey)
     ASSERT_TRUE(qm::tokencsp::Sm2Generate(&next));
     ASSERT_TRUE(qm::tokencsp::Sm2Encrypt(now, next.d, &again));
     inline_.insert(inline_.end(), again.begin(), again.end());
-    ASSERT_TRUE(CryptImportKey(h, inline_.data(), DWORD(inline_.size()), 0, 0, &key)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptImportKey(h, inline_.data(), DWORD(inline_.size()), 0, 0, &key))
+        << std::hex << GetLastError();
     sm2check::Coordinates(PublicBlob(key), &x, &y);
     EXPECT_EQ(next.x, x);
     CryptDestroyKey(key);
@@ -372,7 +416,8 @@ TEST_F(TokenTest, RsaEnvelopeOpensWithTheTemporaryExchangeKey)
     EVP_PKEY_CTX_set_rsa_padding(enc, RSA_PKCS1_PADDING);
     size_t wrappedLength = 128;
     Bytes wrapped(wrappedLength);
-    ASSERT_EQ(1, EVP_PKEY_encrypt(enc, wrapped.data(), &wrappedLength, sessionKey.data(), sessionKey.size()));
+    ASSERT_EQ(1, EVP_PKEY_encrypt(enc, wrapped.data(), &wrappedLength, sessionKey.data(),
+                                  sessionKey.size()));
     for (void* p : {static_cast<void*>(enc), static_cast<void*>(fromdata)})
         EVP_PKEY_CTX_free(static_cast<EVP_PKEY_CTX*>(p));
     EVP_PKEY_free(tempPub);
@@ -381,7 +426,8 @@ TEST_F(TokenTest, RsaEnvelopeOpensWithTheTemporaryExchangeKey)
     BN_free(bn);
     BN_free(be);
 
-    auto tlv = [](uint8_t tag, const Bytes& v) {
+    auto tlv = [](uint8_t tag, const Bytes& v)
+    {
         Bytes out = {tag};
         if (v.size() < 0x80)
             out.push_back(uint8_t(v.size()));
@@ -390,8 +436,8 @@ TEST_F(TokenTest, RsaEnvelopeOpensWithTheTemporaryExchangeKey)
         out.insert(out.end(), v.begin(), v.end());
         return out;
     };
-    Bytes body = {0x02, 0x01, 0x01, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01,
-                  0x06, 0x09, 0x2B, 0x06, 0x01, 0x04, 0x01, 0xA6, 0x41, 0x01, 0x07};
+    Bytes body = {0x02, 0x01, 0x01, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01,
+                  0x01, 0x06, 0x09, 0x2B, 0x06, 0x01, 0x04, 0x01, 0xA6, 0x41, 0x01, 0x07};
     for (const Bytes& part : {tlv(0x04, wrapped), tlv(0x04, encrypted)})
         body.insert(body.end(), part.begin(), part.end());
     Bytes envelope = tlv(0x30, body);
@@ -402,7 +448,8 @@ TEST_F(TokenTest, RsaEnvelopeOpensWithTheTemporaryExchangeKey)
     PutU32(blob, uint32_t(envelope.size() * 8));
     PutAddress(blob, envelope.data());
     HCRYPTKEY key = 0;
-    ASSERT_TRUE(CryptImportKey(h, blob.data(), DWORD(blob.size()), 0, 0, &key)) << std::hex << GetLastError();
+    ASSERT_TRUE(CryptImportKey(h, blob.data(), DWORD(blob.size()), 0, 0, &key))
+        << std::hex << GetLastError();
     EXPECT_EQ(2048u, Dword(key, KP_KEYLEN));
     Bytes pub = PublicBlob(key);
     BIGNUM* n = nullptr;

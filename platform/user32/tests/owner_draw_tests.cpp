@@ -230,29 +230,39 @@ TEST_F(OwnerDrawTest, CardsHoverLeaveTooltipAndNoGdiGrowth)
             WCHAR text[64] = {};
             GetWindowTextW(g_list.tooltip, text, 64);
             seen.tip = text;
-            seen.objectsBefore = qm::win::LiveGdiObjects();
-            seen.surfacesBefore = qm::win::LiveSurfaces();
             POINT p = qm::win::ClientPointToScreen(list, 60, 40);
-            for (int i = 0; i < 300; ++i)
+            for (int i = 0; i < 100; ++i)
                 qm::win::InjectMouseMove(p.x + (i % 50), p.y + (i % 150));
             break;
         }
-        case 3: {
-            UpdateWindow(dlg);
-            seen.objectsAfter = qm::win::LiveGdiObjects();
-            seen.surfacesAfter = qm::win::LiveSurfaces();
-            RECT r;
-            GetWindowRect(dlg, &r);
-            qm::win::InjectMouseMove(r.left + 5, r.top + 40); // off the list, onto the dialog
-            break;
-        }
-        case 4:
-            seen.row2AfterLeave = At(dlg, 2, 100, 2);
-            seen.leaves = g_list.leaves;
-            qm::win::InjectKey(VK_RETURN);
-            break;
         default:
-            if (turns > 50)
+            if (turns >= 3 && turns < 1003)
+            {
+                // 1,000 moves over the rows, one per turn: each repaints the list card by card.
+                if (turns == 3)
+                {
+                    seen.objectsBefore = qm::win::LiveGdiObjects();
+                    seen.surfacesBefore = qm::win::LiveSurfaces();
+                }
+                POINT p = qm::win::ClientPointToScreen(list, 60 + turns % 50, (turns * 7) % 240);
+                qm::win::InjectMouseMove(p.x, p.y);
+            }
+            else if (turns == 1003)
+            {
+                UpdateWindow(dlg);
+                seen.objectsAfter = qm::win::LiveGdiObjects();
+                seen.surfacesAfter = qm::win::LiveSurfaces();
+                RECT r;
+                GetWindowRect(dlg, &r);
+                qm::win::InjectMouseMove(r.left + 5, r.top + 40); // off the list, onto the dialog
+            }
+            else if (turns == 1004)
+            {
+                seen.row2AfterLeave = At(dlg, 2, 100, 2);
+                seen.leaves = g_list.leaves;
+                qm::win::InjectKey(VK_RETURN);
+            }
+            else if (turns > 1050)
                 EndDialog(dlg, 99);
         }
         return true;

@@ -2,7 +2,8 @@
 # (against a regular expression).
 #   cmake -DNPHOST=exe -DWORKDIR=dir -DCASE_ARGS="a|b|c" -DEXIT=n
 #         [-DEXPECT_OUT=file] [-DSTDOUT_MATCH=re] [-DSTDERR_MATCH=re] [-DSET_ENV="NAME=VALUE|..."]
-#         -P run_case.cmake
+#         [-DPNG_FILES="file|..."] -P run_case.cmake
+# Each of PNG_FILES must be a PNG whose size the page printed as "dialog WxH".
 # Every run gets a fresh machine directory of its own (--machine WORKDIR/machine).
 file(REMOVE_RECURSE ${WORKDIR})
 file(MAKE_DIRECTORY ${WORKDIR}/machine)
@@ -40,6 +41,26 @@ if(STDERR_MATCH AND NOT err MATCHES "${STDERR_MATCH}")
   message("stderr does not match: ${STDERR_MATCH}")
   set(failed ON)
 endif()
+string(REPLACE "|" ";" pictures "${PNG_FILES}")
+foreach(picture ${pictures})
+  if(NOT EXISTS ${picture})
+    message("${picture} was not written")
+    set(failed ON)
+    continue()
+  endif()
+  file(READ ${picture} header LIMIT 24 HEX)
+  string(SUBSTRING "${header}" 32 8 width)
+  string(SUBSTRING "${header}" 40 8 height)
+  math(EXPR width "0x${width}")
+  math(EXPR height "0x${height}")
+  if(NOT header MATCHES "^89504e470d0a1a0a0000000d49484452")
+    message("${picture} is not a PNG")
+    set(failed ON)
+  elseif(NOT out MATCHES "dialog ${width}x${height}\n")
+    message("${picture} is ${width}x${height}, not the dialog's size")
+    set(failed ON)
+  endif()
+endforeach()
 if(failed)
   message("--- stdout ---\n${out}--- stderr ---\n${err}")
   message(FATAL_ERROR "nphost case failed")

@@ -1,5 +1,6 @@
 // After qmctl init, a process on that machine (not elevated, like a browser) can create the
-// MSXML DOM document through COM, as on a Windows with MSXML installed.
+// MSXML DOM document through COM, as on a Windows with MSXML installed, and finds the
+// system certificate stores every Windows has.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -12,6 +13,8 @@
 #include "objbase.h"
 #include "oleauto.h"
 #include "qm/machine.h"
+#include "wincrypt.h"
+#include "winreg.h"
 
 namespace
 {
@@ -70,5 +73,47 @@ TEST_F(InitComTest, DomDocumentIsCreatableOnlyAfterInit)
     ASSERT_EQ(Qmctl("init"), 0);
     ASSERT_EQ(CreateDocument(&doc), S_OK);
     doc->Release();
+}
+
+TEST_F(InitComTest, SystemCertificateStoresExistOnlyAfterInit)
+{
+    const struct
+    {
+        DWORD location;
+        const char16_t* store;
+    } stores[] = {
+        {CERT_SYSTEM_STORE_LOCAL_MACHINE, u"ROOT"}, {CERT_SYSTEM_STORE_LOCAL_MACHINE, u"CA"},
+        {CERT_SYSTEM_STORE_LOCAL_MACHINE, u"MY"},   {CERT_SYSTEM_STORE_LOCAL_MACHINE, u"Disallowed"},
+        {CERT_SYSTEM_STORE_CURRENT_USER, u"MY"},    {CERT_SYSTEM_STORE_CURRENT_USER, u"Root"},
+        {CERT_SYSTEM_STORE_CURRENT_USER, u"CA"},    {CERT_SYSTEM_STORE_CURRENT_USER, u"TrustedPeople"},
+    };
+    auto OpenExisting = [](DWORD location, const char16_t* store) {
+        HCERTSTORE h = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                     location | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG, store);
+        if (h)
+            CertCloseStore(h, 0);
+        return h != nullptr;
+    };
+    for (const auto& s : stores)
+        EXPECT_FALSE(OpenExisting(s.location, s.store)) << "a machine without init has no stores";
+
+    ASSERT_EQ(Qmctl("init"), 0);
+    for (const auto& s : stores)
+    {
+        SCOPED_TRACE(&s - stores);
+        EXPECT_TRUE(OpenExisting(s.location, s.store));
+        // Each store with its certificate, CRL and CTL lists, readable without elevation.
+        const std::u16string base = std::u16string(s.location == CERT_SYSTEM_STORE_LOCAL_MACHINE
+                                                       ? u"SOFTWARE\\Microsoft\\SystemCertificates\\"
+                                                       : u"Software\\Microsoft\\SystemCertificates\\") +
+                                    s.store + u"\\";
+        const HKEY root = s.location == CERT_SYSTEM_STORE_LOCAL_MACHINE ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        for (const char16_t* list : {u"Certificates", u"CRLs", u"CTLs"})
+        {
+            HKEY key = nullptr;
+            EXPECT_EQ(RegOpenKeyExW(root, (base + list).c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+            RegCloseKey(key);
+        }
+    }
 }
 } // namespace

@@ -1,0 +1,204 @@
+// Presentation in GTK 3 windows, when a display is present and the machine asks for it
+// ($QM_PRESENT=gtk): each visible top-level window gets an undecorated GTK pop-up at its
+// place that shows its surface; the pointer and keys of that window become input.
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "qm/windowing.h"
+#include "thread_state.h"
+#include "window_manager.h"
+
+namespace qm::win
+{
+cairo_surface_t* RootSurface(HWND root);
+
+namespace
+{
+std::map<HWND, GtkWidget*>& Shown()
+{
+    static auto* shown = new std::map<HWND, GtkWidget*>;
+    return *shown;
+}
+
+bool Wanted()
+{
+    const char* present = std::getenv("QM_PRESENT");
+    const char* display = std::getenv("DISPLAY");
+    return present && std::strcmp(present, "gtk") == 0 && display && *display;
+}
+
+gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data)
+{
+    HWND hwnd = static_cast<HWND>(data);
+    if (cairo_surface_t* s = IsWindow(hwnd) ? RootSurface(hwnd) : nullptr)
+    {
+        cairo_set_source_surface(cr, s, 0, 0);
+        cairo_paint(cr);
+    }
+    return TRUE;
+}
+
+POINT ScreenPoint(HWND hwnd, double x, double y)
+{
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return {r.left + static_cast<LONG>(x), r.top + static_cast<LONG>(y)};
+}
+
+gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data)
+{
+    HWND hwnd = static_cast<HWND>(data);
+    QueueInput({InputKind::Move, ScreenPoint(hwnd, e->x, e->y)}, hwnd);
+    return TRUE;
+}
+
+gboolean OnButton(GtkWidget*, GdkEventButton* e, gpointer data)
+{
+    HWND hwnd = static_cast<HWND>(data);
+    if (e->button != 1)
+        return TRUE;
+    POINT pt = ScreenPoint(hwnd, e->x, e->y);
+    if (e->type == GDK_BUTTON_PRESS)
+        QueueInput({InputKind::Down, pt}, hwnd);
+    else if (e->type == GDK_2BUTTON_PRESS)
+        QueueInput({InputKind::SecondDown, pt}, hwnd);
+    else if (e->type == GDK_BUTTON_RELEASE)
+        QueueInput({InputKind::Up, pt}, hwnd);
+    return TRUE;
+}
+
+UINT VirtualKey(guint keyval)
+{
+    switch (keyval)
+    {
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+        return VK_RETURN;
+    case GDK_KEY_Escape:
+        return VK_ESCAPE;
+    case GDK_KEY_Tab:
+        return VK_TAB;
+    case GDK_KEY_space:
+        return VK_SPACE;
+    case GDK_KEY_Up:
+        return VK_UP;
+    case GDK_KEY_Down:
+        return VK_DOWN;
+    case GDK_KEY_Home:
+        return VK_HOME;
+    case GDK_KEY_End:
+        return VK_END;
+    case GDK_KEY_Page_Up:
+        return VK_PRIOR;
+    case GDK_KEY_Page_Down:
+        return VK_NEXT;
+    }
+    guint32 c = gdk_keyval_to_unicode(keyval);
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 'A';
+    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return c;
+    return 0;
+}
+
+gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer data)
+{
+    if (UINT vk = VirtualKey(e->keyval))
+        QueueInput({e->type == GDK_KEY_PRESS ? InputKind::KeyDown : InputKind::KeyUp, {}, vk},
+                   static_cast<HWND>(data));
+    return TRUE;
+}
+} // namespace
+
+bool IsPresenting()
+{
+    static bool presenting = Wanted() && gtk_init_check(nullptr, nullptr);
+    return presenting;
+}
+
+bool PresentScreenSize(SIZE* size)
+{
+    if (!IsPresenting())
+        return false;
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(gdk_display_get_default());
+    if (!monitor)
+        monitor = gdk_display_get_monitor(gdk_display_get_default(), 0);
+    if (!monitor)
+        return false;
+    GdkRectangle r;
+    gdk_monitor_get_geometry(monitor, &r);
+    *size = {r.width, r.height};
+    return true;
+}
+
+void PresentWindow(HWND hwnd)
+{
+    if (!IsPresenting() || !IsWindowVisible(hwnd))
+        return;
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    GtkWidget*& widget = Shown()[hwnd];
+    if (!widget)
+    {
+        widget = gtk_window_new(GTK_WINDOW_POPUP);
+        GtkWidget* area = gtk_drawing_area_new();
+        gtk_container_add(GTK_CONTAINER(widget), area);
+        gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+        gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
+        gtk_widget_set_can_focus(widget, TRUE);
+        g_signal_connect(area, "draw", G_CALLBACK(OnDraw), hwnd);
+        g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), hwnd);
+        g_signal_connect(area, "button-press-event", G_CALLBACK(OnButton), hwnd);
+        g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), hwnd);
+        g_signal_connect(widget, "key-press-event", G_CALLBACK(OnKey), hwnd);
+        g_signal_connect(widget, "key-release-event", G_CALLBACK(OnKey), hwnd);
+    }
+    gtk_window_move(GTK_WINDOW(widget), r.left, r.top);
+    gtk_widget_set_size_request(widget, r.right - r.left, r.bottom - r.top);
+    gtk_window_resize(GTK_WINDOW(widget), r.right - r.left, r.bottom - r.top);
+    if (!gtk_widget_get_visible(widget))
+        gtk_widget_show_all(widget);
+    gtk_widget_queue_draw(widget);
+}
+
+void PresentHide(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    if (it == Shown().end())
+        return;
+    gtk_widget_destroy(it->second);
+    Shown().erase(it);
+}
+
+void PresentPump(bool block)
+{
+    if (!IsPresenting())
+        return;
+    if (block)
+    {
+        // Waits for the display's events, waking now and then for posts from other threads.
+        bool fired = false;
+        guint timer = g_timeout_add(
+            50,
+            [](gpointer flag) -> gboolean {
+                *static_cast<bool*>(flag) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &fired);
+        g_main_context_iteration(nullptr, TRUE);
+        if (!fired)
+            g_source_remove(timer);
+    }
+    while (g_main_context_pending(nullptr))
+        g_main_context_iteration(nullptr, FALSE);
+}
+
+void* PresentedWidget(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    return it == Shown().end() ? nullptr : it->second;
+}
+} // namespace qm::win

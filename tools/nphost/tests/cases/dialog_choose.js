@@ -1,0 +1,2 @@
+print(plugin.Choose());
+print("dialog " + plugin.DialogSize());

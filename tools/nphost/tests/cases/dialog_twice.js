@@ -1,0 +1,2 @@
+print(plugin.Choose());
+print(plugin.Choose());
