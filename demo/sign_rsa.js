@@ -12,5 +12,9 @@ print("serial   " + plugin.GetSignCertInfo("SerialNumber"));
 print("provider " + plugin.GetSignCertInfo("CSPName"));
 print("P7 attached " + plugin.SignMsgPKCS7(text, "SHA-256", true));
 print("P7 detached " + plugin.SignMsgPKCS7(text, "SHA-1", false));
-print("unknown hash: " + plugin.SignMsgPKCS7(text, "SHA-999", true));
-print("  -> " + plugin.GetLastErrorDesc());
+// A failed call is a script error; the page asks the plug-in why.
+try {
+    plugin.SignMsgPKCS7(text, "SHA-999", true);
+} catch (e) {
+    print("unknown hash name refused: " + plugin.GetLastErrorDesc().replace("\n", " "));
+}

@@ -58,7 +58,8 @@ step "A USB token with an SM2 key pair and its certificate"
 qmctl token create "$token" >/dev/null
 openssl genpkey -algorithm SM2 -out "$work/sm2.key" 2>/dev/null
 openssl req -x509 -new -key "$work/sm2.key" -sm3 -sigopt distid:1234567812345678 -days 30 \
-  -subj "/CN=Demo Token Signer/O=Quillmark Demo/C=CN" -outform DER -out "$work/sm2.cer" 2>/dev/null
+  -subj "/CN=Demo Token Signer/O=Quillmark Demo/C=CN" \
+  -addext keyUsage=critical,digitalSignature -outform DER -out "$work/sm2.cer" 2>/dev/null
 qmctl key import "$token" demo-token 1 "$work/sm2.key" "$work/sm2.cer"
 qmctl key containers "$token"
 

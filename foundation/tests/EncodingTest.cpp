@@ -326,6 +326,36 @@ TEST(Base64, HugeLengthFailsAsOutOfMemory)
     EXPECT_EQ(psz, nullptr);
 }
 
+// Groups split across parts, at every cut and under every flag, give the codec's own text.
+TEST(Base64, PartsEncoderMatchesTheCodecWhereverThePartsAreCut)
+{
+    std::vector<BYTE> data(200);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = (BYTE)(i * 37 + 11);
+    for (DWORD dwFlags = 0; dwFlags < 4; ++dwFlags)
+        for (DWORD cb : {0u, 1u, 2u, 3u, 57u, 58u, 114u, 200u})
+        {
+            char sz[400] = {};
+            DWORD cch = 0;
+            ASSERT_TRUE(Base64Encode(data.data(), cb, dwFlags, sz, sizeof(sz), &cch));
+            const std::u16string expected(sz, sz + cch);
+            for (DWORD cut1 = 0; cut1 <= cb; ++cut1)
+                for (DWORD cut2 : {cut1, std::min(cut1 + 1, cb), std::min(cut1 + 2, cb), cb})
+                {
+                    BYTE_PART rgParts[] = {{data.data(), cut1},
+                                           {data.data() + cut1, cut2 - cut1},
+                                           {data.data() + cut2, cb - cut2}};
+                    BSTR bstr = nullptr;
+                    DWORD cchBstr = 0;
+                    ASSERT_EQ(Base64EncodePartsToBstr(dwFlags, rgParts, 3, &bstr, &cchBstr), S_OK);
+                    EXPECT_EQ(std::u16string(bstr, cchBstr), expected) << dwFlags << " " << cb << " " << cut1;
+                    EXPECT_EQ(SysStringLen(bstr), cchBstr);
+                    EXPECT_EQ(bstr[cchBstr], 0);
+                    SysFreeString(bstr);
+                }
+        }
+}
+
 TEST(Base64, DecoderSkipsForeignCharactersAndHandlesPartialGroups)
 {
     struct Case

@@ -338,7 +338,7 @@ int Issue(const Args& args)
     std::string error;
     qm::cspkit::Bytes cert;
     if (!IssueCertificate(pub, args[3], args[4], args[5], std::stoi(Option(args, "--days", "365")),
-                          &cert, &error))
+                          spec == AT_SIGNATURE, &cert, &error))
         return Fail(error);
     if (std::string out = Option(args, "--out", ""); !out.empty())
         if (FILE* f = std::fopen(out.c_str(), "wb"))

@@ -7,6 +7,7 @@
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include <fstream>
 #include <iterator>
@@ -187,7 +188,7 @@ bool ReadKeyFile(const std::string& path, KeyFile* key, std::string* error)
 
 bool IssueCertificate(const PublicKey& key, const std::string& subject,
                       const std::string& caKeyPath, const std::string& caCertPath, int days,
-                      Bytes* der, std::string* error)
+                      bool signatureKey, Bytes* der, std::string* error)
 {
     EVP_PKEY* caKey = LoadKey(caKeyPath, error);
     X509* caCert = caKey ? LoadCertificate(caCertPath, error) : nullptr;
@@ -210,6 +211,16 @@ bool IssueCertificate(const PublicKey& key, const std::string& subject,
         X509_gmtime_adj(X509_getm_notAfter(cert), long(days) * 86400);
         X509_set_pubkey(cert, pub);
         ok = AddSubject(X509_get_subject_name(cert), subject, error);
+    }
+    if (ok)
+    {
+        const char* usage = signatureKey ? "critical,digitalSignature,nonRepudiation"
+                                         : "critical,digitalSignature,keyEncipherment";
+        X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, nullptr, NID_key_usage, usage);
+        ok = ext && X509_add_ext(cert, ext, -1) == 1;
+        X509_EXTENSION_free(ext);
+        if (!ok)
+            *error = "adding the key usage failed";
     }
     if (ok)
     {

@@ -30,8 +30,10 @@ struct PublicKey
     Bytes sm2X, sm2Y; // big-endian
 };
 // A certificate for the key, with the subject ("CN=..,O=.." or "/CN=../O=.."), signed by the
-// authority's key and certificate files, valid from now - 1 day for `days` days.
+// authority's key and certificate files, valid from now - 1 day for `days` days. Its key
+// usage is what an authority gives the key spec: signing keys digitalSignature and
+// nonRepudiation, exchange keys also keyEncipherment.
 bool IssueCertificate(const PublicKey& key, const std::string& subject,
                       const std::string& caKeyPath, const std::string& caCertPath, int days,
-                      Bytes* der, std::string* error);
+                      bool signatureKey, Bytes* der, std::string* error);
 } // namespace qmctl
