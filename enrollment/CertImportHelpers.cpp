@@ -18,7 +18,7 @@ HRESULT AddCertificateToSystemStore(LPCWSTR lpwszCSPName, HCRYPTPROV hCryptProv,
                                           CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_NO_CRYPT_RELEASE_FLAG, u"MY");
     if (!hCertStore)
     {
-        hResult = HResultOfFailedCryptoCall();
+        hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertOpenStore", u"hCertStore == NULL", hResult);
         return hResult;
     }
@@ -27,7 +27,7 @@ HRESULT AddCertificateToSystemStore(LPCWSTR lpwszCSPName, HCRYPTPROV hCryptProv,
     if (!CertAddEncodedCertificateToStore(hCertStore, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert,
                                           CERT_STORE_ADD_REPLACE_EXISTING, &pCertContext))
     {
-        hResult = HResultOfFailedCryptoCall();
+        hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertAddEncodedCertificateToStore", u"1", hResult);
     }
     else
@@ -45,7 +45,7 @@ HRESULT AddCertificateToSystemStore(LPCWSTR lpwszCSPName, HCRYPTPROV hCryptProv,
         stKeyProvInfo.dwKeySpec = dwKeySpec;
         if (!CertSetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, 0, &stKeyProvInfo))
         {
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertSetCertificateContextProperty", u"1", hResult);
         }
         else

@@ -11,14 +11,6 @@
 
 #define E_IMPORT_ENCRYPT_CERT MAKE_OWN_HRESULT(0x1403)
 
-// A CryptoAPI call that failed: its last error, a CSP's customer code kept as 0xA007xxxx;
-// E_FAIL when the call left no error behind, so a failure never reads as success.
-inline HRESULT HResultOfFailedCryptoCall()
-{
-    HRESULT hResult = HResultFromLastErrorKeepCustomer();
-    return SUCCEEDED(hResult) ? E_FAIL : hResult;
-}
-
 // Adds the certificate to the current user's "MY" store (replacing a copy) and links it to
 // the key container with the key provider information.
 HRESULT AddCertificateToSystemStore(LPCWSTR lpwszCSPName, HCRYPTPROV hCryptProv, const BYTE* pbCert, DWORD cbCert,

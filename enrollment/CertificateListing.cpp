@@ -118,7 +118,7 @@ HRESULT GetAllCertInfo(LPCWSTR lpwszCSPNameList, std::u16string& wstrRecords)
             CertOpenStore(CERT_STORE_PROV_MEMORY, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0, nullptr);
         if (!hCertStore)
         {
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(AGENT_UNIT, s_wszName, u"CertOpenStore", u"hCertStore == NULL", hResult);
             break;
         }
@@ -126,7 +126,7 @@ HRESULT GetAllCertInfo(LPCWSTR lpwszCSPNameList, std::u16string& wstrRecords)
         {
             if (!CertAddCertificateContextToStore(hCertStore, pCert, CERT_STORE_ADD_USE_EXISTING, nullptr))
             {
-                hResult = HResultOfFailedCryptoCall();
+                hResult = HResultOfFailedCallKeepCustomer();
                 TRACE_STEP_FAILED(AGENT_UNIT, s_wszName, u"CertAddCertificateContextToStore", u"bResult == FALSE",
                                   hResult);
                 break;
@@ -318,7 +318,7 @@ HRESULT GetCertificateContextProperty(DWORD* pcbData, PCCERT_CONTEXT pstCertCont
     DWORD cbData = 0;
     if (!CertGetCertificateContextProperty(pstCertContext, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &cbData))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(CHAIN_UNIT, s_wszName, u"CertGetCertificateContextProperty(Get Size)", u"!bResult", hResult);
         return hResult;
     }
@@ -330,7 +330,7 @@ HRESULT GetCertificateContextProperty(DWORD* pcbData, PCCERT_CONTEXT pstCertCont
     }
     if (!CertGetCertificateContextProperty(pstCertContext, CERT_KEY_PROV_INFO_PROP_ID, pbData, &cbData))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(CHAIN_UNIT, s_wszName, u"CertGetCertificateContextProperty(Get Value)", u"!bResult",
                           hResult);
         delete[] pbData;
@@ -361,20 +361,20 @@ HRESULT ConvertUTCtimetoLocalTime(SYSTEMTIME* pstSysTime)
     FILETIME ftUTC = {}, ftLocal = {};
     if (!SystemTimeToFileTime(pstSysTime, &ftUTC))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(CHAIN_UNIT, s_wszName, u"SystemTimeToFileTime.", u"FALSE == bResult", hResult);
         return hResult;
     }
     if (!FileTimeToLocalFileTime(&ftUTC, &ftLocal))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(CHAIN_UNIT, s_wszName, u"FileTimeToLocalFileTime.", u"FALSE == bResult", hResult);
         return hResult;
     }
     SYSTEMTIME stLocal = {};
     if (!FileTimeToSystemTime(&ftLocal, &stLocal))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(CHAIN_UNIT, s_wszName, u"FileTimeToSystemTime.", u"FALSE == bResult", hResult);
         return hResult;
     }

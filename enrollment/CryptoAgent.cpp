@@ -388,15 +388,7 @@ HRESULT CCryptoAgent::Brevan_GetVersion(BSTR* pbstrVersion)
 HRESULT CCryptoAgent::GetLastErrorDesc(BSTR* pbstrDescription)
 {
     TraceHelper trace(u"CCryptoAgent::GetLastErrorDesc");
-    if (!pbstrDescription)
-    {
-        return E_POINTER;
-    }
-    *pbstrDescription = nullptr;
-    WCHAR wszText[ERROR_TEXT_CCH];
-    FormatErrorText(m_hrLastResult, wszText);
-    *pbstrDescription = SysAllocString(wszText);
-    return S_OK;
+    return AllocErrorText(m_hrLastResult, pbstrDescription);
 }
 
 void CCryptoAgent::DeleteMultiCertContainer(std::u16string wstrFirstContainer, std::u16string wstrSecondContainer,

@@ -196,7 +196,7 @@ HRESULT GetCSPHandleofTempPublickey(const std::u16string& wstrCSPName, const std
     {
         if (!CryptAcquireContextW(&hCryptProv, wstrContainerName.c_str(), wstrCSPName.c_str(), PROV_RSA_FULL, 0))
         {
-            HRESULT hResult = HResultOfFailedCryptoCall();
+            HRESULT hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"RSA CryptAcquireContext", u"FALSE == bResult", hResult);
             return hResult;
         }
@@ -204,7 +204,7 @@ HRESULT GetCSPHandleofTempPublickey(const std::u16string& wstrCSPName, const std
     else if (!CryptAcquireContextW(&hCryptProv, wstrContainerName.c_str(), wstrCSPName.c_str(), PROV_RSA_FULL,
                                    CRYPT_VERIFYCONTEXT))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"SM2 CryptAcquireContext", u"FALSE == bResult", hResult);
         return hResult;
     }
@@ -257,14 +257,14 @@ HRESULT ImportEncryptCertEx_RSA(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
         if (!CryptImportKey(hCryptProv, pbBlob, RSA_ENVELOPE_BLOB_SIZE, 0, (DWORD)lImportFlags, &hKey))
         {
             hKey = 0;
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptImportKey",
                               u"FALSE == bResult", hResult);
             break;
         }
         if (!SetKeyCertificate(hKey, pbCert, cbCert))
         {
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptSetKeyParam",
                               u"FALSE == bResult", hResult);
             break;
@@ -400,13 +400,13 @@ HRESULT ImportEncryptCertEx_SM2(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
                             &hKey))
         {
             hKey = 0;
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptImportKey", u"!bResult", hResult);
             break;
         }
         if (!SetKeyCertificate(hKey, pbCert, cbCert))
         {
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptSetKeyParam", u"!bResult", hResult);
             break;
         }
@@ -420,21 +420,38 @@ HRESULT ImportEncryptCertEx_SM2(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
     return hResult;
 }
 
+namespace
+{
+// A checked SM2 ciphertext and a zeroed buffer of its length (one spare byte) for its other
+// part order; the labels are the caller's.
+HRESULT NewReorderedCiphertext(LPCWSTR lpwszOperation, LPCWSTR lpwszBufferReason, const BYTE* pbCiphertext,
+                               DWORD cbCiphertext, BYTE** ppbOut)
+{
+    if (!pbCiphertext || cbCiphertext < SM2_C1_SIZE + SM2_C3_SIZE)
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check ciphertext length", u"cbCiphertext < 96",
+                          E_IMPORT_ENCRYPT_CERT);
+        return E_IMPORT_ENCRYPT_CERT;
+    }
+    *ppbOut = NewZeroedArray<BYTE>((unsigned long long)cbCiphertext + 1);
+    if (!*ppbOut)
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"New buffer", lpwszBufferReason, E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+} // namespace
+
 HRESULT ConvertC1C3C2ToC1C2C3(const BYTE* pbCiphertext, DWORD cbCiphertext, BYTE** ppbOut)
 {
     static const WCHAR s_wszName[] = u"ConvertC1C3C2ToC1C2C3";
     TraceHelper trace(s_wszName);
-    if (!pbCiphertext || cbCiphertext < SM2_C1_SIZE + SM2_C3_SIZE)
+    BYTE* pbyC1C2C3 = nullptr;
+    HRESULT hResult = NewReorderedCiphertext(s_wszName, u"!pbyC1C2C3", pbCiphertext, cbCiphertext, &pbyC1C2C3);
+    if (FAILED(hResult))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check ciphertext length", u"cbCiphertext < 96",
-                          E_IMPORT_ENCRYPT_CERT);
-        return E_IMPORT_ENCRYPT_CERT;
-    }
-    BYTE* pbyC1C2C3 = NewZeroedArray<BYTE>((unsigned long long)cbCiphertext + 1);
-    if (!pbyC1C2C3)
-    {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"New buffer", u"!pbyC1C2C3", E_OUTOFMEMORY);
-        return E_OUTOFMEMORY;
+        return hResult;
     }
     DWORD cbC2 = cbCiphertext - SM2_C1_SIZE - SM2_C3_SIZE;
     memcpy(pbyC1C2C3, pbCiphertext, SM2_C1_SIZE);
@@ -448,17 +465,11 @@ HRESULT ConvertC1C2C3ToC1C3C2(const BYTE* pbCiphertext, DWORD cbCiphertext, BYTE
 {
     static const WCHAR s_wszName[] = u"ConvertC1C2C3ToC1C3C2";
     TraceHelper trace(s_wszName);
-    if (!pbCiphertext || cbCiphertext < SM2_C1_SIZE + SM2_C3_SIZE)
+    BYTE* pbyC1C3C2 = nullptr;
+    HRESULT hResult = NewReorderedCiphertext(s_wszName, u"!pbyC1C3C2", pbCiphertext, cbCiphertext, &pbyC1C3C2);
+    if (FAILED(hResult))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check ciphertext length", u"cbCiphertext < 96",
-                          E_IMPORT_ENCRYPT_CERT);
-        return E_IMPORT_ENCRYPT_CERT;
-    }
-    BYTE* pbyC1C3C2 = NewZeroedArray<BYTE>((unsigned long long)cbCiphertext + 1);
-    if (!pbyC1C3C2)
-    {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"New buffer", u"!pbyC1C3C2", E_OUTOFMEMORY);
-        return E_OUTOFMEMORY;
+        return hResult;
     }
     DWORD cbC2 = cbCiphertext - SM2_C1_SIZE - SM2_C3_SIZE;
     memcpy(pbyC1C3C2, pbCiphertext, SM2_C1_SIZE);

@@ -150,7 +150,7 @@ HRESULT DecryptSessionKeywithTempKey(const std::u16string& wstrCSPName, const st
     DWORD dwProvType = RsaProviderTypeOfCSP(wstrCSPName, u"Microsoft Enhanced RSA and AES");
     if (!CryptAcquireContextW(&hCryptProv, wstrContainerName.c_str(), wstrCSPName.c_str(), dwProvType, 0))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"RSA CryptAcquireContext", u"FALSE == bResult", hResult);
         return hResult;
     }
@@ -162,7 +162,7 @@ HRESULT DecryptSessionKeywithTempKey(const std::u16string& wstrCSPName, const st
     HCRYPTKEY hKey = 0;
     if (!CryptGetUserKey(hCryptProv, AT_KEYEXCHANGE, &hKey))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptGetUserKey", u"FALSE == bResult", hResult);
         return hResult;
     }
@@ -177,7 +177,7 @@ HRESULT DecryptSessionKeywithTempKey(const std::u16string& wstrCSPName, const st
     DWORD cbSessionKey = cbEncryptedSessionKey;
     if (!CryptDecrypt(hKey, 0, TRUE, 0, pbSessionKey, &cbSessionKey))
     {
-        HRESULT hResult = HResultOfFailedCryptoCall();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptDecrypt", u"FALSE == bResult", hResult);
         FreeKeyMaterial(pbSessionKey, cbEncryptedSessionKey);
         CryptDestroyKey(hKey);
@@ -374,7 +374,7 @@ HRESULT DecryptPrivateKeywithSessionKey(ALG_ID algSession, const BYTE* pbSession
     if (!CryptAcquireContextW(&hCryptProv, wstrScratch.c_str(), SCRATCH_CSP_NAME, PROV_RSA_FULL, 0) &&
         !CryptAcquireContextW(&hCryptProv, wstrScratch.c_str(), SCRATCH_CSP_NAME, PROV_RSA_FULL, CRYPT_NEWKEYSET))
     {
-        hResult = HResultOfFailedCryptoCall();
+        hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptAcquireContext", u"FALSE == bResult", hResult);
         return hResult;
     }
@@ -400,7 +400,7 @@ HRESULT DecryptPrivateKeywithSessionKey(ALG_ID algSession, const BYTE* pbSession
         DWORD dwMode = CRYPT_MODE_ECB;
         if (!CryptSetKeyParam(hSessionKey, KP_MODE, (const BYTE*)&dwMode, 0))
         {
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptSetKeyParam", u"FALSE == bResult", hResult);
             break;
         }
@@ -415,7 +415,7 @@ HRESULT DecryptPrivateKeywithSessionKey(ALG_ID algSession, const BYTE* pbSession
         DWORD cbPrivateKey = cbEncryptedPrivateKey;
         if (!CryptDecrypt(hSessionKey, 0, TRUE, 0, pbPrivateKey, &cbPrivateKey))
         {
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptDecrypt", u"FALSE == bResult", hResult);
             FreeKeyMaterial(pbPrivateKey, cbEncryptedPrivateKey);
             pbPrivateKey = nullptr;
@@ -546,7 +546,7 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
         if (!CryptImportKey(hCryptProv, pbBlob, cbBlob, 0, (DWORD)lImportFlags, &hKey))
         {
             hKey = 0;
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName,
                               bMicrosoft ? u"Microsoft CSP: CryptImportKey" : u"non-Microsoft's CSP: CryptImportKey",
                               u"FALSE == bResult", hResult);
@@ -556,7 +556,7 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
         {
             if (!SetKeyCertificate(hKey, pbCert, cbCert))
             {
-                hResult = HResultOfFailedCryptoCall();
+                hResult = HResultOfFailedCallKeepCustomer();
                 TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"non-Microsoft's CSP: CryptSetKeyParam",
                                   u"FALSE == bResult", hResult);
             }

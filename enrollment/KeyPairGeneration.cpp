@@ -14,14 +14,6 @@ namespace
 {
 const WCHAR g_wszAesProvider[] = u"Microsoft Enhanced RSA and AES Cryptographic Provider";
 
-// A failed platform call by the customer-bit rule; a call that left no error behind must
-// still read as a failure.
-HRESULT FailedCallResult()
-{
-    HRESULT hResult = HResultFromLastErrorKeepCustomer();
-    return SUCCEEDED(hResult) ? E_FAIL : hResult;
-}
-
 DWORD ProviderTypeOf(LPCWSTR lpwszCSPName)
 {
     const std::u16string_view wsvName = lpwszCSPName ? lpwszCSPName : u"";
@@ -67,7 +59,7 @@ HRESULT CreatePublicKey(LPWSTR* ppwszContainerName, BYTE** ppbPublicKey, DWORD d
         {
             if (SUCCEEDED(hResult))
             {
-                hResult = FailedCallResult();
+                hResult = HResultOfFailedCallKeepCustomer();
             }
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CreateGUIDStr",
                               u"wstrKeyContainerName==L\"\"", hResult);
@@ -84,7 +76,7 @@ HRESULT CreatePublicKey(LPWSTR* ppwszContainerName, BYTE** ppbPublicKey, DWORD d
                                   dwAcquireFlags))
         {
             *phProv = 0;
-            HRESULT hResult = FailedCallResult();
+            HRESULT hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptAcquireContext", u"bRetCode == FALSE",
                               hResult);
             return hResult;
@@ -102,7 +94,7 @@ HRESULT CreatePublicKey(LPWSTR* ppwszContainerName, BYTE** ppbPublicKey, DWORD d
     if (!CryptGenKey(*phProv, algKey, dwGenKeyFlags, &hKey))
     {
         hKey = 0;
-        hResult = FailedCallResult();
+        hResult = HResultOfFailedCallKeepCustomer();
     }
     else
     {
@@ -120,7 +112,7 @@ HRESULT CreatePublicKey(LPWSTR* ppwszContainerName, BYTE** ppbPublicKey, DWORD d
         lpwszStep = bIsRSA ? u"CryptExportPublicKeyInfo(1)" : u"CryptExportKey(1)";
         if (!exportKey(nullptr, &cbPublicKey))
         {
-            hResult = FailedCallResult();
+            hResult = HResultOfFailedCallKeepCustomer();
         }
         else if (!(*ppbPublicKey = NewZeroedArray<BYTE>(cbPublicKey)))
         {
@@ -134,7 +126,7 @@ HRESULT CreatePublicKey(LPWSTR* ppwszContainerName, BYTE** ppbPublicKey, DWORD d
             lpwszStep = bIsRSA ? u"CryptExportPublicKeyInfo(2)" : u"CryptExportKey(2)";
             if (!exportKey(*ppbPublicKey, &cbPublicKey))
             {
-                hResult = FailedCallResult();
+                hResult = HResultOfFailedCallKeepCustomer();
             }
             else
             {

@@ -2,27 +2,27 @@
 #pragma once
 
 #include "CryptoAgent.h"
-#include "ScriptablePluginObjectBase.h"
+#include "ScriptMethodTable.h"
 
 #define ENROLLMENT_PLUGIN_VERSION "3.2.0.2"
 
 // A script number (Int32, or Double truncated toward zero); -1 for any other type.
 LONG NPVariantToLong(const NPVariant& arg);
 
-class CScriptablePluginObject : public CScriptablePluginObjectBase
+class CScriptablePluginObject : public CScriptMethodTableObject<CScriptablePluginObject>
 {
 public:
     explicit CScriptablePluginObject(NPP npp);
     ~CScriptablePluginObject() override;
 
     bool HasMethod(NPIdentifier name) override;
-    bool Invoke(NPIdentifier name, const NPVariant* args, uint32_t argCount, NPVariant* result) override;
-    bool InvokeDefault(const NPVariant* args, uint32_t argCount, NPVariant* result) override;
-    bool HasProperty(NPIdentifier name) override;
-    bool GetProperty(NPIdentifier name, NPVariant* result) override;
-    bool SetProperty(NPIdentifier name, const NPVariant* value) override;
 
 private:
+    friend class CScriptMethodTableObject<CScriptablePluginObject>;
+
+    // The script methods, in matching order.
+    static const SCRIPT_METHOD<CScriptablePluginObject> s_rgMethods[];
+
     bool npBrevan_GetCSPInfo(const NPVariant* args, uint32_t argCount, NPVariant* result);
     bool npBrevan_GetAllCertInfo(const NPVariant* args, uint32_t argCount, NPVariant* result);
     bool npBrevan_SetCSPInfo(const NPVariant* args, uint32_t argCount, NPVariant* result);

@@ -42,7 +42,7 @@ HRESULT ImportSignCert(const std::u16string& wstrKeyAlgorithm, std::u16string& w
             if (!CryptAcquireContextW(&hCryptProv, wstrContainerName.c_str(), wstrCSPName.c_str(), dwProvType, 0))
             {
                 hCryptProv = 0;
-                hResult = HResultOfFailedCryptoCall();
+                hResult = HResultOfFailedCallKeepCustomer();
                 TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"RSA CryptAcquireContext", u"1", hResult);
                 break;
             }
@@ -55,7 +55,7 @@ HRESULT ImportSignCert(const std::u16string& wstrKeyAlgorithm, std::u16string& w
                                       CRYPT_VERIFYCONTEXT))
             {
                 hCryptProv = 0;
-                hResult = HResultOfFailedCryptoCall();
+                hResult = HResultOfFailedCallKeepCustomer();
                 TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"SM2 CryptAcquireContext", u"1", hResult);
                 break;
             }
@@ -65,7 +65,7 @@ HRESULT ImportSignCert(const std::u16string& wstrKeyAlgorithm, std::u16string& w
         if (!CryptGetUserKey(hCryptProv, dwKeySpec, &hKey))
         {
             hKey = 0;
-            hResult = HResultOfFailedCryptoCall();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptGetUserKey", u"1", hResult);
             break;
         }
@@ -75,7 +75,7 @@ HRESULT ImportSignCert(const std::u16string& wstrKeyAlgorithm, std::u16string& w
         {
             if (!SetKeyCertificate(hKey, pbCert, cbCert))
             {
-                hResult = HResultOfFailedCryptoCall();
+                hResult = HResultOfFailedCallKeepCustomer();
                 TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"non-microsoft's CSP: CryptSetKeyParam", u"1", hResult);
                 break;
             }

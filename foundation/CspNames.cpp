@@ -12,13 +12,6 @@
 namespace
 {
 const WCHAR s_wszName[] = u"GetAllCSPName";
-
-// Rule 2, and never a success for a call that failed.
-HRESULT FailedCallKeepCustomer()
-{
-    HRESULT hr = HResultFromLastErrorKeepCustomer();
-    return SUCCEEDED(hr) ? E_FAIL : hr;
-}
 } // namespace
 
 HRESULT GetAllCSPName(LPWSTR* ppwszAllCSPName)
@@ -60,7 +53,7 @@ HRESULT GetAllCSPName(LPWSTR* ppwszAllCSPName)
             BOOL bResult = CryptEnumProvidersW(dwIndex, nullptr, 0, &dwType, pwszProvName, &cbName);
             if (!bResult)
             {
-                HRESULT hr = FailedCallKeepCustomer();
+                HRESULT hr = HResultOfFailedCallKeepCustomer();
                 TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptEnumProviders", u"!bResult", hr);
                 delete[] pwszProvName;
                 return hr;

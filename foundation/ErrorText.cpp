@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <oleauto.h>
 #include <strsafe.h>
 
 #include "HResult.h"
@@ -26,4 +27,17 @@ void FormatErrorText(HRESULT hrCode, WCHAR (&wszText)[ERROR_TEXT_CCH])
     size_t cchText = std::char_traits<char16_t>::length(wszText);
     StringCchPrintfW(wszText + cchText, ERROR_TEXT_CCH - cchText, u"\n(0x%08x)", (DWORD)hrCode);
     QM_TRACE_INFO(wszText);
+}
+
+HRESULT AllocErrorText(HRESULT hrCode, BSTR* pbstrText)
+{
+    if (!pbstrText)
+    {
+        return E_POINTER;
+    }
+    *pbstrText = nullptr;
+    WCHAR wszText[ERROR_TEXT_CCH];
+    FormatErrorText(hrCode, wszText);
+    *pbstrText = SysAllocString(wszText);
+    return S_OK;
 }

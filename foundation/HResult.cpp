@@ -33,3 +33,9 @@ HRESULT HResultOfFailedCall()
     HRESULT hResult = HResultFromLastError();
     return SUCCEEDED(hResult) ? E_FAIL : hResult;
 }
+
+HRESULT HResultOfFailedCallKeepCustomer()
+{
+    HRESULT hResult = HResultFromLastErrorKeepCustomer();
+    return SUCCEEDED(hResult) ? E_FAIL : hResult;
+}

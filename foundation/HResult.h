@@ -17,6 +17,8 @@ HRESULT HResultFromLastErrorKeepCustomer();
 // For a platform call that reported failure: the last error by rule 1, or E_FAIL when the
 // call left no error code behind (a failure must never read as success).
 HRESULT HResultOfFailedCall();
+// The same by rule 2: a CSP's customer code is kept as 0xA007xxxx.
+HRESULT HResultOfFailedCallKeepCustomer();
 
 // The system's own codes: severity, customer bit, facility 7, message id in the low word.
 #define CUSTOMER_CODE_BIT 0x20000000UL

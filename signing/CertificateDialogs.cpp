@@ -1,7 +1,7 @@
 #include "CertificateDialogs.h"
 
 #include "HResult.h"
-#include "LastErrorResult.h"
+#include "HResult.h"
 #include "ModuleHandle.h"
 #include "SelectCertificateDlg.h"
 #include "Trace.h"
@@ -43,7 +43,7 @@ HRESULT CustomCryptUIDlgSelectCertificate(const SelectCertificateParams* pParams
         PCCERT_CONTEXT pstSelectedCert = CertDuplicateCertificateContext(vtrCertificates[0]);
         if (pstSelectedCert == nullptr)
         {
-            HRESULT hResult = FailedCallResultKeepCustomer();
+            HRESULT hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertDuplicateCertificateContext", u"pstSelectedCert == NULL",
                               hResult);
             return hResult;
@@ -56,7 +56,7 @@ HRESULT CustomCryptUIDlgSelectCertificate(const SelectCertificateParams* pParams
         CertOpenStore(CERT_STORE_PROV_MEMORY, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0, nullptr);
     if (hCacheCertStore == nullptr)
     {
-        HRESULT hResult = FailedCallResultKeepCustomer();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertOpenStore", u"hCacheCertStore == NULL", hResult);
         return hResult;
     }
@@ -66,7 +66,7 @@ HRESULT CustomCryptUIDlgSelectCertificate(const SelectCertificateParams* pParams
             CertAddCertificateContextToStore(hCacheCertStore, pCandidate, CERT_STORE_ADD_USE_EXISTING, nullptr);
         if (bRetCode == FALSE)
         {
-            HRESULT hResult = FailedCallResultKeepCustomer();
+            HRESULT hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertAddCertificateContextToStore", u"bRetCode == FALSE",
                               hResult);
             CertCloseStore(hCacheCertStore, 0);
@@ -77,7 +77,7 @@ HRESULT CustomCryptUIDlgSelectCertificate(const SelectCertificateParams* pParams
     PCCERT_CONTEXT pstSelectedCert = CustomCryptUIDlgSelectCertificateFromStore(pParams, hCacheCertStore);
     if (pstSelectedCert == nullptr)
     {
-        HRESULT hResult = FailedCallResultKeepCustomer();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CustomCryptUIDlgSelectCertificateFromStore",
                           u"pstSelectedCert == NULL", hResult);
         CertCloseStore(hCacheCertStore, 0);

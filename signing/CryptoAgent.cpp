@@ -67,15 +67,7 @@ PCCERT_CONTEXT CCryptoAgent::SelectedCertificate() const
 HRESULT CCryptoAgent::GetLastErrorDesc(BSTR* pbstrDescription)
 {
     TraceHelper trace(u"CCryptoAgent::GetLastErrorDesc");
-    if (!pbstrDescription)
-    {
-        return E_POINTER;
-    }
-    *pbstrDescription = nullptr;
-    WCHAR wszText[ERROR_TEXT_CCH];
-    FormatErrorText(m_hrLastResult, wszText);
-    *pbstrDescription = SysAllocString(wszText);
-    return S_OK;
+    return AllocErrorText(m_hrLastResult, pbstrDescription);
 }
 
 HRESULT CCryptoAgent::GetVersion(LONG* plVersion)

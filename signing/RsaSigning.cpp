@@ -174,23 +174,15 @@ HRESULT RSASignHashDataPKCS7Detached(const BYTE* pbSrcHashData, DWORD cbSrcHashD
 {
     static const WCHAR s_wszName[] = u"RSASignHashDataPKCS7Detached";
     TraceHelper trace(s_wszName);
-    if (!pbSrcHashData)
+    HRESULT hResult = CheckDetachedDigest(s_wszName, pbSrcHashData, cbSrcHashData, uHashAlgorithm);
+    if (FAILED(hResult))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check Parameters(pbySrcHashData)", u"NULL == pbySrcHashData",
-                          E_INVALIDARG);
-        return E_INVALIDARG;
-    }
-    // The CSP takes the digest length from the algorithm, not from the buffer.
-    if (cbSrcHashData != GetHashDigestSize(uHashAlgorithm))
-    {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check Parameters(dwSrcHashDataLen)",
-                          u"dwSrcHashDataLen != digest size", E_INVALIDARG);
-        return E_INVALIDARG;
+        return hResult;
     }
     BYTE* pbSignature = nullptr;
     DWORD cbSignature = 0;
-    HRESULT hResult = RSASignHashPKCS1(pSignCertContext, uHashAlgorithm, pbSrcHashData, cbSrcHashData,
-                                       &pbSignature, &cbSignature);
+    hResult = RSASignHashPKCS1(pSignCertContext, uHashAlgorithm, pbSrcHashData, cbSrcHashData, &pbSignature,
+                               &cbSignature);
     if (FAILED(hResult))
     {
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"RSASignHashPKCS1", u"FAILED(hResult)", hResult);

@@ -2,24 +2,24 @@
 #pragma once
 
 #include "CryptoAgent.h"
-#include "ScriptablePluginObjectBase.h"
+#include "ScriptMethodTable.h"
 
 #define SIGNING_PLUGIN_VERSION "3.4.0.2"
 
-class CScriptablePluginObject : public CScriptablePluginObjectBase
+class CScriptablePluginObject : public CScriptMethodTableObject<CScriptablePluginObject>
 {
 public:
     explicit CScriptablePluginObject(NPP npp);
     ~CScriptablePluginObject() override;
 
     bool HasMethod(NPIdentifier name) override;
-    bool Invoke(NPIdentifier name, const NPVariant* args, uint32_t argCount, NPVariant* result) override;
-    bool InvokeDefault(const NPVariant* args, uint32_t argCount, NPVariant* result) override;
-    bool HasProperty(NPIdentifier name) override;
-    bool GetProperty(NPIdentifier name, NPVariant* result) override;
-    bool SetProperty(NPIdentifier name, const NPVariant* value) override;
 
 private:
+    friend class CScriptMethodTableObject<CScriptablePluginObject>;
+
+    // The script methods, in matching order.
+    static const SCRIPT_METHOD<CScriptablePluginObject> s_rgMethods[];
+
     bool npSelectCertificate(const NPVariant* args, uint32_t argCount, NPVariant* result);
     bool npGetSignCertInfo(const NPVariant* args, uint32_t argCount, NPVariant* result);
     bool npSignMsgPKCS7(const NPVariant* args, uint32_t argCount, NPVariant* result);

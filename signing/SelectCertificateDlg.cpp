@@ -4,7 +4,7 @@
 
 #include "HResult.h"
 #include "FoundationLibrary.h"
-#include "LastErrorResult.h"
+#include "HResult.h"
 #include "SigningForms.h"
 #include "Trace.h"
 
@@ -43,7 +43,7 @@ HRESULT LoadFormat(HINSTANCE hModule, UINT nID, WCHAR (&wszFormat)[DISPLAY_LINE_
 {
     if (LoadStringW(hModule, nID, wszFormat, DISPLAY_LINE_CCH) == 0)
     {
-        HRESULT hResult = FailedCallResultKeepCustomer();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszLoadCertificates, lpwszStep, u"nRetCode == 0", hResult);
         return hResult;
     }
@@ -198,7 +198,7 @@ LRESULT CSelectCertificateDlg::OnInitDialog(UINT /*uMsg*/, WPARAM /*wParam*/, LP
             LoadStringW(m_hResourceModule, IDS_SELECT_CERTIFICATE_PROMPT, m_wszPrompt, SELECT_CERTIFICATE_PROMPT_CCH) ==
                 0)
         {
-            hResult = FailedCallResultKeepCustomer();
+            hResult = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"LoadString", u"nRetCode == 0", hResult);
             break;
         }
@@ -443,7 +443,7 @@ LRESULT CSelectCertificateDlg::OnOK(WORD /*wNotifyCode*/, WORD /*wID*/, HWND /*h
         m_hErrorCode = S_OK;
         if (m_pstCertificate == nullptr)
         {
-            m_hErrorCode = FailedCallResultKeepCustomer();
+            m_hErrorCode = HResultOfFailedCallKeepCustomer();
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertDuplicateCertificateContext", u"m_pstCertificate == NULL",
                               m_hErrorCode);
         }

@@ -2,6 +2,7 @@
 
 #include "CertificateFilter.h"
 #include "HResult.h"
+#include "HashAlgorithm.h"
 #include "Trace.h"
 #include "ZeroedArray.h"
 
@@ -9,9 +10,25 @@
 
 HRESULT FailedCallResult(bool bKeepCustomer)
 {
-    HRESULT hResult = bKeepCustomer ? HResultFromLastErrorKeepCustomer() : HResultFromLastError();
-    // A failed call that left no code behind must not read as success.
-    return SUCCEEDED(hResult) ? E_FAIL : hResult;
+    return bKeepCustomer ? HResultOfFailedCallKeepCustomer() : HResultOfFailedCall();
+}
+
+HRESULT CheckDetachedDigest(LPCWSTR lpwszOperation, const BYTE* pbSrcHashData, DWORD cbSrcHashData,
+                            ALG_ID uHashAlgorithm)
+{
+    if (!pbSrcHashData)
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check Parameters(pbySrcHashData)", u"NULL == pbySrcHashData",
+                          E_INVALIDARG);
+        return E_INVALIDARG;
+    }
+    if (cbSrcHashData != GetHashDigestSize(uHashAlgorithm))
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check Parameters(dwSrcHashDataLen)",
+                          u"dwSrcHashDataLen != digest size", E_INVALIDARG);
+        return E_INVALIDARG;
+    }
+    return S_OK;
 }
 
 HRESULT SignHashObject(LPCWSTR lpwszOperation, HCRYPTHASH hHash, DWORD dwKeySpec, bool bKeepCustomer,

@@ -1,4 +1,5 @@
-// Steps both signing roads share: the signature of a hash object, provider names for traces.
+// Steps both signing roads share: the digest check, the signature of a hash object, provider
+// names for traces.
 #pragma once
 
 #include <string> // before windows.h: the CRT's char16_t overloads must not join std::
@@ -16,3 +17,8 @@ void TraceProviderName(LPCWSTR lpwszOperation, HCRYPTPROV hProv);
 
 // The last error of a failed call: rule 2 or rule 1, never success.
 HRESULT FailedCallResult(bool bKeepCustomer);
+
+// A caller's digest for a detached signature: present, and as long as the algorithm's digest
+// (the CSP takes the length from the algorithm, not from the buffer). E_INVALIDARG otherwise.
+HRESULT CheckDetachedDigest(LPCWSTR lpwszOperation, const BYTE* pbSrcHashData, DWORD cbSrcHashData,
+                            ALG_ID uHashAlgorithm);

@@ -195,22 +195,14 @@ HRESULT SM2SignHashDataPKCS7Detached(const BYTE* pbSrcHashData, DWORD cbSrcHashD
 {
     static const WCHAR s_wszName[] = u"SM2SignHashDataPKCS7Detached";
     TraceHelper trace(s_wszName);
-    if (!pbSrcHashData)
+    HRESULT hResult = CheckDetachedDigest(s_wszName, pbSrcHashData, cbSrcHashData, CALG_SM3);
+    if (FAILED(hResult))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check Parameters(pbySrcHashData)", u"NULL == pbySrcHashData",
-                          E_INVALIDARG);
-        return E_INVALIDARG;
-    }
-    // The CSP takes the digest length from the algorithm, not from the buffer.
-    if (cbSrcHashData != GetHashDigestSize(CALG_SM3))
-    {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check Parameters(dwSrcHashDataLen)",
-                          u"dwSrcHashDataLen != digest size", E_INVALIDARG);
-        return E_INVALIDARG;
+        return hResult;
     }
     BYTE* pbRaw = nullptr;
     DWORD cbRaw = 0;
-    HRESULT hResult = SM2SignHashPKCS1(key, pbSrcHashData, cbSrcHashData, &pbRaw, &cbRaw);
+    hResult = SM2SignHashPKCS1(key, pbSrcHashData, cbSrcHashData, &pbRaw, &cbRaw);
     if (FAILED(hResult))
     {
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"SM2SignHashPKCS1", u"FAILED(hResult)", hResult);

@@ -78,7 +78,7 @@ HRESULT ImportP7bCertificatestoStore(const BYTE* pCertData, HCERTSTORE* phCertSt
                                           CERT_STORE_READONLY_FLAG, &blobBundle);
     if (hCertStore == NULL)
     {
-        HRESULT hResult = ChainFailedCallResult();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"AddCertificatetoStore-CertOpenStore", u"hCertStore == NULL",
                    hResult);
         return hResult;
@@ -101,7 +101,7 @@ HRESULT AddCACertficatetoStore(HCERTSTORE hBundleStore)
                                           CERT_SYSTEM_STORE_LOCAL_MACHINE, u"CA");
     if (hCertStore == NULL)
     {
-        HRESULT hResult = ChainFailedCallResult();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"AddCertificatetoStore-CertOpenSystemStoreW",
                    u"hCertStore == NULL", hResult);
         return hResult;
@@ -141,7 +141,7 @@ HRESULT AddCACertficatetoStore(HCERTSTORE hBundleStore)
                 QM_TRACE_INFO(u"already in the store");
                 continue;
             }
-            hResult = ChainFailedCallResult();
+            hResult = HResultOfFailedCallKeepCustomer();
             CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"CertAddCertificateContextToStore", u"TRUE", hResult);
         }
     }

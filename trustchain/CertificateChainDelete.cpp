@@ -109,7 +109,7 @@ HRESULT DeleteCertificateFromStore(DWORD dwFlag, const CERT_FILTER_INFO* pFilter
                                           dwFlag, u"CA");
     if (!hCertStore)
     {
-        HRESULT hResult = ChainFailedCallResult();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"CertOpenStore", u"hCertStore == NULL", hResult);
         return hResult;
     }
@@ -138,14 +138,14 @@ HRESULT DeleteCertificateFromStore(DWORD dwFlag, const CERT_FILTER_INFO* pFilter
             if (!pDuplicate)
             {
                 CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"CertDuplicateCertificateContext",
-                           u"pDuplicate == NULL", ChainFailedCallResult());
+                           u"pDuplicate == NULL", HResultOfFailedCallKeepCustomer());
                 continue;
             }
             // The delete consumes the duplicate whether or not it succeeds.
             if (!CertDeleteCertificateFromStore(pDuplicate))
             {
                 CHAIN_STEP(CHAIN_DELETE_UNIT, lpwszOperation, u"CertDeleteCertificateFromStore", u"!bResult",
-                           ChainFailedCallResult());
+                           HResultOfFailedCallKeepCustomer());
             }
         }
         // Single deletions that failed do not change the result.

@@ -14,9 +14,6 @@
 // 0xA0071402, "XML file parse failed.": a chain document lacks an element it must have.
 #define E_XML_PARSE_FAILED MAKE_OWN_HRESULT(0x1402)
 
-// The last error of a failed platform call by the customer-keeping rule; E_FAIL when the
-// call left no code behind, so a failure never reads as success.
-HRESULT ChainFailedCallResult();
 
 // "%ws - %ws" on success, the failure form with the line of the check otherwise.
 #define CHAIN_STEP(unit, operation, step, reason, hr)                        \

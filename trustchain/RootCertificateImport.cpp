@@ -102,7 +102,7 @@ HRESULT ParseCertificateNode(const FILETIME& ftNow, IXMLDOMNode* pCertificateNod
         pstCertContext = CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert);
         if (pstCertContext == NULL)
         {
-            hResult = ChainFailedCallResult();
+            hResult = HResultOfFailedCallKeepCustomer();
             CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"CertCreateCertificateContext", u"pstCertContext == NULL",
                        hResult);
         }
@@ -326,14 +326,14 @@ HRESULT GetMachineTime(FILETIME* pftNow)
     BOOL bResult = TzSpecificLocalTimeToSystemTime(nullptr, &stLocal, &stUniversal);
     if (!bResult)
     {
-        HRESULT hResult = ChainFailedCallResult();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"TzSpecificLocalTimeToSystemTime", u"!bResult", hResult);
         return hResult;
     }
     bResult = SystemTimeToFileTime(&stUniversal, pftNow);
     if (!bResult)
     {
-        HRESULT hResult = ChainFailedCallResult();
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
         CHAIN_STEP(CHAIN_OPERATE_UNIT, lpwszOperation, u"SystemTimeToFileTime", u"!bResult", hResult);
         return hResult;
     }

@@ -42,6 +42,18 @@ TEST(HResult, FailedCallWithoutErrorCodeIsStillAFailure)
     EXPECT_EQ(HResultOfFailedCall(), E_INVALID_DATA);
 }
 
+TEST(HResult, FailedCallKeepingCustomerCodes)
+{
+    SetLastError(0);
+    EXPECT_EQ(HResultOfFailedCallKeepCustomer(), E_FAIL);
+    SetLastError(ERROR_INVALID_DATA);
+    EXPECT_EQ(HResultOfFailedCallKeepCustomer(), E_INVALID_DATA);
+    // A CSP's own code keeps its message id; rule 1 would drop the customer bit.
+    SetLastError(0x20001403);
+    EXPECT_EQ(HResultOfFailedCallKeepCustomer(), (HRESULT)0xA0071403);
+    EXPECT_EQ(HResultOfFailedCall(), (HRESULT)0x80071403);
+}
+
 TEST(HResult, OwnCodesCarryTheirMessageId)
 {
     EXPECT_EQ(MAKE_OWN_HRESULT(4099), (HRESULT)0xA0071003);

@@ -1,37 +1,15 @@
 #include "text.h"
 
+#include "qm/utf.h"
+
 namespace qm::advapi
 {
 std::string ToUtf8(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-        {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
+    for (size_t i = 0; i < text.size();)
+        utf::AppendUtf8(out, utf::NextUtf16(text, i));
     return out;
 }
 
@@ -66,14 +44,7 @@ std::u16string FromUtf8(std::string_view text)
                 c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
         i += n;
-        if (c >= 0x10000)
-        {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        }
-        else
-            out += char16_t(c);
+        utf::AppendUtf16(out, c);
     }
     return out;
 }

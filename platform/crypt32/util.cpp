@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "openssl_glue.h"
+#include "qm/utf.h"
 
 namespace qm::crypt
 {
@@ -26,94 +27,16 @@ BOOL CopyOut(const void* pSrc, size_t cbSrc, void* pvOut, DWORD* pcbOut)
     return TRUE;
 }
 
+// Names come from certificates, so malformed UTF-8 (overlong forms, encoded surrogates,
+// values past U+10FFFF) becomes U+FFFD rather than a different character.
 std::u16string Utf8ToUtf16(std::string_view s)
 {
-    std::u16string out;
-    size_t i = 0;
-    while (i < s.size())
-    {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0xFFFD;
-        size_t n = 1;
-        if (c < 0x80)
-            cp = c;
-        else if ((c & 0xE0) == 0xC0)
-            n = 2, cp = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0)
-            n = 3, cp = c & 0x0F;
-        else if ((c & 0xF8) == 0xF0)
-            n = 4, cp = c & 0x07;
-        else
-            n = 0;
-        bool ok = n > 0 && i + n <= s.size();
-        for (size_t k = 1; ok && k < n; ++k)
-        {
-            unsigned char cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok)
-        {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        i += n;
-        if (cp >= 0x10000)
-        {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        }
-        else
-        {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
+    return utf::Utf8ToUtf16(s);
 }
 
 std::string Utf16ToUtf8(std::u16string_view s)
 {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i)
-    {
-        char32_t cp = s[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-        {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (cp >= 0xD800 && cp < 0xE000)
-        {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80)
-        {
-            out.push_back(static_cast<char>(cp));
-        }
-        else if (cp < 0x800)
-        {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-        else if (cp < 0x10000)
-        {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-        else
-        {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
+    return utf::Utf16ToUtf8(s);
 }
 
 std::u16string Latin1ToUtf16(View v)

@@ -42,3 +42,43 @@ QMAPI DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 // too small; 0 on failure.
 QMAPI DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer);
 
+
+// Copies a file's contents; with bFailIfExists FALSE an existing target is overwritten.
+QMAPI BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists);
+// Renames a file or folder; fails with ERROR_ALREADY_EXISTS when the new name exists.
+QMAPI BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
+
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+// The new position's low 32 bits (the high ones in *lpDistanceToMoveHigh when given).
+QMAPI DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
+// Cuts or extends the file at the current position.
+QMAPI BOOL WINAPI SetEndOfFile(HANDLE hFile);
+QMAPI BOOL WINAPI FlushFileBuffers(HANDLE hFile);
+
+#define CopyFile CopyFileW
+#define MoveFile MoveFileW
+
+// Searches of one folder of the machine. The pattern's last part may hold the wildcards * and
+// ? (compared without regard to case; "*.*" matches every name). Every folder other than a
+// drive's root yields "." and ".." first. INVALID_HANDLE_VALUE with ERROR_PATH_NOT_FOUND when
+// the folder does not exist, ERROR_FILE_NOT_FOUND when nothing matches; FindNextFileW ends
+// with ERROR_NO_MORE_FILES.
+typedef struct _WIN32_FIND_DATAW
+{
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+} WIN32_FIND_DATAW, *PWIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
+QMAPI HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);
+QMAPI BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);
+QMAPI BOOL WINAPI FindClose(HANDLE hFindFile);

@@ -18,3 +18,10 @@ QMAPI int WINAPI StrCmpNIW(PCWSTR psz1, PCWSTR psz2, int nChar);
 #if __has_include("shlwapi_path.h")
 #include "shlwapi_path.h"
 #endif
+
+#if __has_include("winreg.h")
+#include "winreg.h"
+// Deletes a key with all its subkeys and values (a registry error code).
+QMAPI LONG WINAPI SHDeleteKeyW(HKEY hkey, LPCWSTR pszSubKey);
+#define SHDeleteKey SHDeleteKeyW
+#endif

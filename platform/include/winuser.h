@@ -290,6 +290,9 @@ QMAPI LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
 // posted ones wait in the queue of the window's thread.
 QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 QMAPI BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+// A message id (0xC000 to 0xFFFF) for a name, the same for every call with that name
+// (compared without case) in this process; 0 on failure.
+QMAPI UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
 QMAPI void WINAPI PostQuitMessage(int nExitCode);
 // Posted messages first, then input, then WM_PAINT for windows that need it.
 // FALSE on WM_QUIT; -1 for a bad window filter.

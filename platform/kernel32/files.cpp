@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fileapi.h"
+#include "kernel_objects.h"
 #include "qm/machine.h"
 #include "shlwapi_path.h"
 #include "utf8_codec.h"
@@ -45,6 +46,14 @@ std::string LinuxPath(LPCWSTR lpPath)
     if (!lpPath)
         return {};
     std::u16string path(lpPath);
+    // An absolute Linux path, as GetModuleFileNameW reports a module's file, names itself.
+    if (!path.empty() && path[0] == u'/')
+    {
+        std::string utf8;
+        if (!qm::kernel32::EncodeUtf8(path.data(), path.size(), true, utf8))
+            return {};
+        return std::filesystem::path(utf8).lexically_normal().string();
+    }
     if (path.size() < 2 || (path[0] != u'C' && path[0] != u'c') || path[1] != u':')
         return {};
     std::string utf8;
@@ -214,6 +223,8 @@ QMAPI BOOL WINAPI CloseHandle(HANDLE hObject)
     }
     if (!file)
     {
+        if (qm::kernel32::CloseObject(hObject))
+            return TRUE;
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -281,3 +292,16 @@ QMAPI DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer)
     lpBuffer[path.size()] = 0;
     return DWORD(path.size());
 }
+
+namespace qm::kernel32
+{
+std::string MachinePath(LPCWSTR path) { return LinuxPath(path); }
+
+int FileDescriptor(HANDLE handle)
+{
+    FileHandle* file = Lookup(handle);
+    return file ? file->fd : -1;
+}
+
+DWORD ErrorOfLinuxError(int e) { return ErrorOfErrno(e); }
+} // namespace qm::kernel32

@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,7 @@
 
 #include "ansi.h"
 #include "libloaderapi.h"
+#include "library_environment.h"
 #include "module_table.h"
 #include "qm/machine.h"
 #include "qm/module.h"
@@ -68,6 +71,10 @@ LoadAttempt TryLoad(const std::string& file)
     if (isPath && !std::filesystem::is_regular_file(file, ec))
         return attempt;
 
+    if (isPath && std::filesystem::path(file).parent_path() ==
+                      qm::MachineDirectory() / "drive_c" / "Windows" / "System32")
+        PrepareSystemLibrary(file);
+
     auto failedBefore = t_failedAttach.size();
     ++t_loadDepth;
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -102,6 +109,26 @@ LoadAttempt TryLoad(const std::string& file)
     return attempt;
 }
 
+// Windows file names ignore case: a folder's entry that differs from the name only in case
+// is the file asked for.
+std::string InFolder(const std::filesystem::path& dir, const std::string& file)
+{
+    std::error_code ec;
+    auto exact = dir / file;
+    if (std::filesystem::exists(std::filesystem::symlink_status(exact, ec)))
+        return exact.string();
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
+    {
+        auto name = entry.path().filename().string();
+        if (name.size() == file.size() &&
+            std::equal(name.begin(), name.end(), file.begin(), [](unsigned char a, unsigned char b) {
+                return std::tolower(a) == std::tolower(b);
+            }))
+            return entry.path().string();
+    }
+    return exact.string();
+}
+
 std::vector<std::string> LoadCandidates(const std::string& name)
 {
     std::vector<std::string> candidates;
@@ -112,12 +139,12 @@ std::vector<std::string> LoadCandidates(const std::string& name)
         candidates.push_back(loaded->path);
     auto programDir = std::filesystem::path(ProgramModule().path).parent_path();
     for (const auto& file : LibraryFileNames(name))
-        candidates.push_back((programDir / file).string());
+        candidates.push_back(InFolder(programDir, file));
     // The machine's system folder maps Windows library names to libraries of this system
     // (a link C:\Windows\System32\<name> to the library that stands in for it).
     auto systemDir = qm::MachineDirectory() / "drive_c" / "Windows" / "System32";
     for (const auto& file : LibraryFileNames(name))
-        candidates.push_back((systemDir / file).string());
+        candidates.push_back(InFolder(systemDir, file));
     for (const auto& file : LibraryFileNames(name))
         candidates.push_back(file);
     return candidates;

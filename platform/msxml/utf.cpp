@@ -1,46 +1,19 @@
 #include "utf.h"
 
+#include "qm/utf.h"
+
 namespace qm::msxml
 {
 std::optional<std::string> ToUtf8(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
-    for (size_t i = 0; i < text.size(); ++i)
+    for (size_t i = 0; i < text.size();)
     {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF)
-        {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
-                return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        else if (c >= 0xDC00 && c <= 0xDFFF)
-        {
+        char32_t c = utf::NextUtf16(text, i);
+        if (utf::IsSurrogate(c))
             return std::nullopt;
-        }
-        if (c < 0x80)
-        {
-            out += static_cast<char>(c);
-        }
-        else if (c < 0x800)
-        {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        utf::AppendUtf8(out, c);
     }
     return out;
 }
@@ -70,16 +43,7 @@ std::u16string ToUtf16(std::string_view text)
             continue;
         }
         i += extra + 1;
-        if (c >= 0x10000)
-        {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        }
-        else
-        {
-            out += static_cast<char16_t>(c);
-        }
+        utf::AppendUtf16(out, c);
     }
     return out;
 }

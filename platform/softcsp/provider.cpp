@@ -4,6 +4,7 @@
 
 #include "containers.h"
 #include "profiles.h"
+#include "kit/module.h"
 #include "qm/csp_spi.h"
 
 using namespace qm::softcsp;
@@ -30,52 +31,12 @@ struct CProv
     bool verify = false;
     std::unique_ptr<CContainerStore> store;
     size_t algCursor = 0;
-    std::vector<std::string> enumNames;
-    size_t enumCursor = 0;
-    bool enumStarted = false;
+    ContainerWalk walk;
     std::map<DWORD, std::shared_ptr<CKeyObj>> ephemeral; // keys of a verify context
     std::mutex lock;
 };
 
-struct CHashObj
-{
-    HCRYPTPROV prov = 0;
-    std::unique_ptr<HashObject> hash;
-};
-
-HandleTable<CProv> g_provs;
-HandleTable<CKeyObj> g_keys;
-HandleTable<CHashObj> g_hashes;
-
-std::shared_ptr<CProv> ProvOf(HCRYPTPROV h)
-{
-    auto p = g_provs.Get(h);
-    if (!p)
-        Fail(DWORD(NTE_BAD_UID));
-    return p;
-}
-
-std::shared_ptr<CKeyObj> KeyOf(HCRYPTPROV prov, HCRYPTKEY h)
-{
-    auto k = g_keys.Get(h);
-    if (!k || k->prov != prov)
-    {
-        Fail(DWORD(NTE_BAD_KEY));
-        return nullptr;
-    }
-    return k;
-}
-
-std::shared_ptr<CHashObj> HashOf(HCRYPTPROV prov, HCRYPTHASH h)
-{
-    auto o = g_hashes.Get(h);
-    if (!o || o->prov != prov)
-    {
-        Fail(DWORD(NTE_BAD_HASH));
-        return nullptr;
-    }
-    return o;
-}
+CModuleHandles<CProv, CKeyObj> g_module;
 
 DWORD SpecOfAlg(ALG_ID alg)
 {
@@ -134,39 +95,13 @@ DWORD KeepUserKey(CProv& prov, DWORD spec, const CKeyObj& key)
 
 BOOL NewKeyHandle(std::shared_ptr<CKeyObj> key, HCRYPTKEY* phKey)
 {
-    *phKey = g_keys.Add(std::move(key));
+    *phKey = g_module.keys.Add(std::move(key));
     return TRUE;
 }
 
-BOOL EnumContainers(CProv& prov, BYTE* data, DWORD* length, DWORD flags)
-{
-    std::lock_guard lock(prov.lock);
-    if ((flags & CRYPT_FIRST) || !prov.enumStarted)
-    {
-        prov.enumNames = prov.store->List();
-        prov.enumCursor = 0;
-        prov.enumStarted = true;
-    }
-    if (!data && (flags & CRYPT_FIRST))
-    {
-        // The size query answers the longest name, so one buffer serves the whole walk.
-        if (prov.enumNames.empty())
-            return Fail(ERROR_NO_MORE_ITEMS);
-        size_t longest = 0;
-        for (const auto& n : prov.enumNames)
-            longest = std::max(longest, n.size() + 1);
-        *length = DWORD(longest);
-        return TRUE;
-    }
-    if (prov.enumCursor >= prov.enumNames.size())
-        return Fail(ERROR_NO_MORE_ITEMS);
-    if (!CopyText(prov.enumNames[prov.enumCursor], data, length))
-        return FALSE;
-    if (data)
-        ++prov.enumCursor;
-    return TRUE;
-}
 } // namespace
+
+QM_CSPKIT_COMMON_ENTRY_POINTS(g_module)
 
 QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags,
                                    PVTableProvStruc pVTable)
@@ -206,23 +141,14 @@ QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD
     }
     else if (!verify && !prov->store->Exists(container))
         return Fail(DWORD(NTE_BAD_KEYSET));
-    *phProv = g_provs.Add(prov);
-    return TRUE;
-}
-
-QMAPI BOOL WINAPI CPReleaseContext(HCRYPTPROV hProv, DWORD dwFlags)
-{
-    if (dwFlags)
-        return Fail(DWORD(NTE_BAD_FLAGS));
-    if (!g_provs.Remove(hProv))
-        return Fail(DWORD(NTE_BAD_UID));
+    *phProv = g_module.provs.Add(prov);
     return TRUE;
 }
 
 QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                                  DWORD dwFlags)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     switch (dwParam)
@@ -233,7 +159,10 @@ QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, 
     case PP_UNIQUE_CONTAINER:
         return CopyText(prov->container, pbData, pdwDataLen);
     case PP_ENUMCONTAINERS:
-        return EnumContainers(*prov, pbData, pdwDataLen, dwFlags);
+    {
+        std::lock_guard lock(prov->lock);
+        return prov->walk.Next([&] { return prov->store->List(); }, pbData, pdwDataLen, dwFlags);
+    }
     case PP_ENUMALGS:
     case PP_ENUMALGS_EX:
     {
@@ -256,16 +185,9 @@ QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, 
     }
 }
 
-QMAPI BOOL WINAPI CPSetProvParam(HCRYPTPROV hProv, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
-{
-    if (!ProvOf(hProv))
-        return FALSE;
-    return Fail(DWORD(NTE_BAD_TYPE));
-}
-
 QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY* phKey)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     constexpr DWORD kAllowed = CRYPT_EXPORTABLE | CRYPT_USER_PROTECTED | CRYPT_CREATE_SALT |
@@ -304,7 +226,7 @@ QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPT
 
 QMAPI BOOL WINAPI CPGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     if (dwKeySpec != AT_KEYEXCHANGE && dwKeySpec != AT_SIGNATURE)
@@ -315,18 +237,10 @@ QMAPI BOOL WINAPI CPGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phU
     return NewKeyHandle(key, phUserKey);
 }
 
-QMAPI BOOL WINAPI CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey)
-{
-    if (!KeyOf(hProv, hKey))
-        return FALSE;
-    g_keys.Remove(hKey);
-    return TRUE;
-}
-
 QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData,
                                 DWORD* pdwDataLen, DWORD dwFlags)
 {
-    auto key = KeyOf(hProv, hKey);
+    auto key = g_module.Key(hProv, hKey);
     if (!key)
         return FALSE;
     if (dwFlags)
@@ -355,7 +269,7 @@ QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
 QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData,
                                 DWORD dwFlags)
 {
-    auto key = KeyOf(hProv, hKey);
+    auto key = g_module.Key(hProv, hKey);
     if (!key)
         return FALSE;
     if (!key->isRsa)
@@ -366,7 +280,7 @@ QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
 QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType,
                               DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
-    auto key = KeyOf(hProv, hKey);
+    auto key = g_module.Key(hProv, hKey);
     if (!key)
         return FALSE;
     Bytes blob;
@@ -388,7 +302,7 @@ QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKe
     {
         if (key->isRsa)
             return Fail(DWORD(NTE_BAD_KEY));
-        auto pub = hPubKey ? KeyOf(hProv, hPubKey) : nullptr;
+        auto pub = hPubKey ? g_module.Key(hProv, hPubKey) : nullptr;
         if (!pub || !pub->isRsa)
             return Fail(DWORD(NTE_BAD_PUBLIC_KEY));
         if (!key->session.exportable)
@@ -429,7 +343,7 @@ QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKe
 QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen,
                               HCRYPTKEY hPubKey, DWORD dwFlags, HCRYPTKEY* phKey)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     constexpr DWORD kAllowed = CRYPT_EXPORTABLE | CRYPT_USER_PROTECTED | CRYPT_NO_SALT | CRYPT_OAEP;
@@ -469,7 +383,7 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
         Bytes plain;
         if (pbData[0] == SIMPLEBLOB)
         {
-            auto pub = hPubKey ? KeyOf(hProv, hPubKey) : nullptr;
+            auto pub = hPubKey ? g_module.Key(hProv, hPubKey) : nullptr;
             if (!pub || !pub->isRsa || !pub->rsa.HasPrivate())
                 return Fail(DWORD(NTE_BAD_PUBLIC_KEY));
             ALG_ID wrapAlg = 0;
@@ -508,59 +422,26 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
 QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
                                HCRYPTHASH* phHash)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     if (!prov->profile->Offers(Algid) || !HashSize(Algid))
         return Fail(DWORD(NTE_BAD_ALGID));
-    auto hash = std::make_shared<CHashObj>();
-    hash->prov = hProv;
-    hash->hash = std::make_unique<HashObject>(Algid);
-    *phHash = g_hashes.Add(hash);
-    return TRUE;
+    return g_module.AddHash(hProv, std::make_unique<HashObject>(Algid), phHash);
 }
 
 QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData,
                              DWORD cbDataLen, DWORD dwFlags)
 {
-    auto hash = HashOf(hProv, hHash);
-    if (!hash)
-        return FALSE;
-    if (dwFlags & ~DWORD(CRYPT_USERDATA))
-        return Fail(DWORD(NTE_BAD_FLAGS));
-    if (DWORD e = hash->hash->Update(pbData, cbDataLen))
-        return Fail(e);
-    return TRUE;
-}
-
-QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
-                                 DWORD* pdwDataLen, DWORD dwFlags)
-{
-    auto hash = HashOf(hProv, hHash);
-    return hash ? GetHashParam(*hash->hash, dwParam, pbData, pdwDataLen, dwFlags) : FALSE;
-}
-
-QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam,
-                                 const BYTE* pbData, DWORD dwFlags)
-{
-    auto hash = HashOf(hProv, hHash);
-    return hash ? SetHashParam(*hash->hash, dwParam, pbData, dwFlags) : FALSE;
-}
-
-QMAPI BOOL WINAPI CPDestroyHash(HCRYPTPROV hProv, HCRYPTHASH hHash)
-{
-    if (!HashOf(hProv, hHash))
-        return FALSE;
-    g_hashes.Remove(hHash);
-    return TRUE;
+    return g_module.HashData(hProv, hHash, pbData, cbDataLen, dwFlags, CRYPT_USERDATA);
 }
 
 QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec,
                              LPCWSTR szDescription, DWORD dwFlags, BYTE* pbSignature,
                              DWORD* pdwSigLen)
 {
-    auto prov = ProvOf(hProv);
-    auto hash = prov ? HashOf(hProv, hHash) : nullptr;
+    auto prov = g_module.Prov(hProv);
+    auto hash = prov ? g_module.Hash(hProv, hHash) : nullptr;
     if (!hash)
         return FALSE;
     if (dwFlags & ~DWORD(CRYPT_NOHASHOID))
@@ -586,8 +467,8 @@ QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BY
                                     DWORD cbSigLen, HCRYPTKEY hPubKey, LPCWSTR szDescription,
                                     DWORD dwFlags)
 {
-    auto hash = HashOf(hProv, hHash);
-    auto key = hash ? KeyOf(hProv, hPubKey) : nullptr;
+    auto hash = g_module.Hash(hProv, hHash);
+    auto key = hash ? g_module.Key(hProv, hPubKey) : nullptr;
     if (!key)
         return FALSE;
     if (!key->isRsa)
@@ -604,7 +485,7 @@ QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BY
 QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
                             DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen, DWORD cbBufLen)
 {
-    auto key = KeyOf(hProv, hKey);
+    auto key = g_module.Key(hProv, hKey);
     if (!key)
         return FALSE;
     if (!key->isRsa)
@@ -625,7 +506,7 @@ QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
 QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
                             DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
-    auto key = KeyOf(hProv, hKey);
+    auto key = g_module.Key(hProv, hKey);
     if (!key)
         return FALSE;
     if (!key->isRsa)
@@ -641,11 +522,4 @@ QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
     std::memcpy(pbData, plain.data(), plain.size());
     *pdwDataLen = DWORD(plain.size());
     return TRUE;
-}
-
-QMAPI BOOL WINAPI CPGenRandom(HCRYPTPROV hProv, DWORD cbLen, BYTE* pbBuffer)
-{
-    if (!ProvOf(hProv))
-        return FALSE;
-    return RandomBytes(pbBuffer, cbLen) ? TRUE : Fail(DWORD(NTE_FAIL));
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "envelopes.h"
+#include "kit/module.h"
 #include "qm/csp_spi.h"
 #include "token_errors.h"
 #include "token_store.h"
@@ -23,9 +24,7 @@ struct CProv
     std::shared_ptr<CTokenSession> session;
     std::unique_ptr<CTokenStore> store;
     std::string container; // empty: a context that lists containers
-    std::vector<std::string> enumNames;
-    size_t enumCursor = 0;
-    bool enumStarted = false;
+    ContainerWalk walk;
     size_t algCursor = 0;
     std::mutex lock;
 };
@@ -37,15 +36,7 @@ struct CKeyObj
     KeyRecord record;
 };
 
-struct CHashObj
-{
-    HCRYPTPROV prov = 0;
-    std::unique_ptr<HashObject> hash;
-};
-
-HandleTable<CProv> g_provs;
-HandleTable<CKeyObj> g_keys;
-HandleTable<CHashObj> g_hashes;
+CModuleHandles<CProv, CKeyObj> g_module;
 
 const std::vector<AlgInfo>& Algorithms()
 {
@@ -63,36 +54,6 @@ const std::vector<AlgInfo>& Algorithms()
     return algs;
 }
 
-std::shared_ptr<CProv> ProvOf(HCRYPTPROV h)
-{
-    auto p = g_provs.Get(h);
-    if (!p)
-        Fail(DWORD(NTE_BAD_UID));
-    return p;
-}
-
-std::shared_ptr<CKeyObj> KeyOf(HCRYPTPROV prov, HCRYPTKEY h)
-{
-    auto k = g_keys.Get(h);
-    if (!k || k->prov != prov)
-    {
-        Fail(DWORD(NTE_BAD_KEY));
-        return nullptr;
-    }
-    return k;
-}
-
-std::shared_ptr<CHashObj> HashOf(HCRYPTPROV prov, HCRYPTHASH h)
-{
-    auto o = g_hashes.Get(h);
-    if (!o || o->prov != prov)
-    {
-        Fail(DWORD(NTE_BAD_HASH));
-        return nullptr;
-    }
-    return o;
-}
-
 ALG_ID AlgOf(const KeyRecord& r)
 {
     if (r.sm2)
@@ -106,7 +67,7 @@ BOOL KeyHandle(HCRYPTPROV h, DWORD spec, const KeyRecord& record, HCRYPTKEY* phK
     key->prov = h;
     key->spec = spec;
     key->record = record;
-    *phKey = g_keys.Add(key);
+    *phKey = g_module.keys.Add(key);
     return TRUE;
 }
 
@@ -138,33 +99,6 @@ Bytes Sm2PublicBlob(const KeyRecord& r)
     return blob;
 }
 
-BOOL EnumContainers(CProv& prov, BYTE* data, DWORD* length, DWORD flags)
-{
-    std::lock_guard lock(prov.lock);
-    if ((flags & CRYPT_FIRST) || !prov.enumStarted)
-    {
-        prov.enumNames = prov.store->Containers();
-        prov.enumCursor = 0;
-        prov.enumStarted = true;
-    }
-    if (!data && (flags & CRYPT_FIRST))
-    {
-        if (prov.enumNames.empty())
-            return Fail(ERROR_NO_MORE_ITEMS);
-        size_t longest = 0;
-        for (const auto& n : prov.enumNames)
-            longest = std::max(longest, n.size() + 1);
-        *length = DWORD(longest);
-        return TRUE;
-    }
-    if (prov.enumCursor >= prov.enumNames.size())
-        return Fail(ERROR_NO_MORE_ITEMS);
-    if (!CopyText(prov.enumNames[prov.enumCursor], data, length))
-        return FALSE;
-    if (data)
-        ++prov.enumCursor;
-    return TRUE;
-}
 
 // The delivered RSA key pair: the session key opens with the container's temporary
 // exchange key, the private key with the session key (Triple DES, ECB).
@@ -195,6 +129,8 @@ DWORD OpenRsaEnvelope(CProv& prov, const Envelope& e, RsaKey* key)
     return 0;
 }
 } // namespace
+
+QM_CSPKIT_COMMON_ENTRY_POINTS(g_module)
 
 QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags,
                                    PVTableProvStruc pVTable)
@@ -253,23 +189,14 @@ QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD
         container = names.front();
     }
     prov->container = container;
-    *phProv = g_provs.Add(prov);
-    return TRUE;
-}
-
-QMAPI BOOL WINAPI CPReleaseContext(HCRYPTPROV hProv, DWORD dwFlags)
-{
-    if (dwFlags)
-        return Fail(DWORD(NTE_BAD_FLAGS));
-    if (!g_provs.Remove(hProv))
-        return Fail(DWORD(NTE_BAD_UID));
+    *phProv = g_module.provs.Add(prov);
     return TRUE;
 }
 
 QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                                  DWORD dwFlags)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     switch (dwParam)
@@ -280,7 +207,10 @@ QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, 
     case PP_UNIQUE_CONTAINER:
         return CopyText(prov->container, pbData, pdwDataLen);
     case PP_ENUMCONTAINERS:
-        return EnumContainers(*prov, pbData, pdwDataLen, dwFlags);
+    {
+        std::lock_guard lock(prov->lock);
+        return prov->walk.Next([&] { return prov->store->Containers(); }, pbData, pdwDataLen, dwFlags);
+    }
     case PP_ENUMALGS:
     case PP_ENUMALGS_EX:
     {
@@ -300,16 +230,9 @@ QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, 
     }
 }
 
-QMAPI BOOL WINAPI CPSetProvParam(HCRYPTPROV hProv, DWORD dwParam, const BYTE* pbData, DWORD dwFlags)
-{
-    if (!ProvOf(hProv))
-        return FALSE;
-    return Fail(DWORD(NTE_BAD_TYPE));
-}
-
 QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY* phKey)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     DWORD bits = dwFlags >> 16, options = dwFlags & 0xFFFF;
@@ -348,7 +271,7 @@ QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPT
 
 QMAPI BOOL WINAPI CPGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     if (dwKeySpec != AT_KEYEXCHANGE && dwKeySpec != AT_SIGNATURE)
@@ -356,19 +279,11 @@ QMAPI BOOL WINAPI CPGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phU
     return UserKey(hProv, *prov, dwKeySpec, phUserKey);
 }
 
-QMAPI BOOL WINAPI CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey)
-{
-    if (!KeyOf(hProv, hKey))
-        return FALSE;
-    g_keys.Remove(hKey);
-    return TRUE;
-}
-
 QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData,
                                 DWORD* pdwDataLen, DWORD dwFlags)
 {
-    auto prov = ProvOf(hProv);
-    auto key = prov ? KeyOf(hProv, hKey) : nullptr;
+    auto prov = g_module.Prov(hProv);
+    auto key = prov ? g_module.Key(hProv, hKey) : nullptr;
     if (!key)
         return FALSE;
     switch (dwParam)
@@ -395,8 +310,8 @@ QMAPI BOOL WINAPI CPGetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
 QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData,
                                 DWORD dwFlags)
 {
-    auto prov = ProvOf(hProv);
-    auto key = prov ? KeyOf(hProv, hKey) : nullptr;
+    auto prov = g_module.Prov(hProv);
+    auto key = prov ? g_module.Key(hProv, hKey) : nullptr;
     if (!key)
         return FALSE;
     if (dwParam != KP_CERTIFICATE)
@@ -424,7 +339,7 @@ QMAPI BOOL WINAPI CPSetKeyParam(HCRYPTPROV hProv, HCRYPTKEY hKey, DWORD dwParam,
 QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKey, DWORD dwBlobType,
                               DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
-    auto key = KeyOf(hProv, hKey);
+    auto key = g_module.Key(hProv, hKey);
     if (!key)
         return FALSE;
     if (dwBlobType != PUBLICKEYBLOB)
@@ -439,7 +354,7 @@ QMAPI BOOL WINAPI CPExportKey(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTKEY hPubKe
 QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbDataLen,
                               HCRYPTKEY hPubKey, DWORD dwFlags, HCRYPTKEY* phKey)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     if (dwFlags & ~DWORD(CRYPT_EXPORTABLE | CRYPT_USER_PROTECTED))
@@ -500,14 +415,12 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
 QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
                                HCRYPTHASH* phHash)
 {
-    auto prov = ProvOf(hProv);
+    auto prov = g_module.Prov(hProv);
     if (!prov)
         return FALSE;
     if (!HashSize(Algid) || Algid == CALG_SHA_384 || Algid == CALG_SHA_512)
         return Fail(DWORD(NTE_BAD_ALGID));
-    auto hash = std::make_shared<CHashObj>();
-    hash->prov = hProv;
-    hash->hash = std::make_unique<HashObject>(Algid);
+    auto hash = std::make_unique<HashObject>(Algid);
     if (Algid == kSm3Alg && !prov->container.empty())
     {
         // SM3 over data is the SM2 message digest: the signer's Z value comes first.
@@ -517,54 +430,24 @@ QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, D
         if (key && key->sm2)
         {
             Bytes z = Sm2Z(key->sm2Key);
-            hash->hash->Update(z.data(), DWORD(z.size()));
+            hash->Update(z.data(), DWORD(z.size()));
         }
     }
-    *phHash = g_hashes.Add(hash);
-    return TRUE;
+    return g_module.AddHash(hProv, std::move(hash), phHash);
 }
 
 QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData,
                              DWORD cbDataLen, DWORD dwFlags)
 {
-    auto hash = HashOf(hProv, hHash);
-    if (!hash)
-        return FALSE;
-    if (dwFlags)
-        return Fail(DWORD(NTE_BAD_FLAGS));
-    if (DWORD e = hash->hash->Update(pbData, cbDataLen))
-        return Fail(e);
-    return TRUE;
-}
-
-QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
-                                 DWORD* pdwDataLen, DWORD dwFlags)
-{
-    auto hash = HashOf(hProv, hHash);
-    return hash ? GetHashParam(*hash->hash, dwParam, pbData, pdwDataLen, dwFlags) : FALSE;
-}
-
-QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam,
-                                 const BYTE* pbData, DWORD dwFlags)
-{
-    auto hash = HashOf(hProv, hHash);
-    return hash ? SetHashParam(*hash->hash, dwParam, pbData, dwFlags) : FALSE;
-}
-
-QMAPI BOOL WINAPI CPDestroyHash(HCRYPTPROV hProv, HCRYPTHASH hHash)
-{
-    if (!HashOf(hProv, hHash))
-        return FALSE;
-    g_hashes.Remove(hHash);
-    return TRUE;
+    return g_module.HashData(hProv, hHash, pbData, cbDataLen, dwFlags, 0);
 }
 
 QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec,
                              LPCWSTR szDescription, DWORD dwFlags, BYTE* pbSignature,
                              DWORD* pdwSigLen)
 {
-    auto prov = ProvOf(hProv);
-    auto hash = prov ? HashOf(hProv, hHash) : nullptr;
+    auto prov = g_module.Prov(hProv);
+    auto hash = prov ? g_module.Hash(hProv, hHash) : nullptr;
     if (!hash)
         return FALSE;
     if (dwFlags & ~DWORD(CRYPT_NOHASHOID))
@@ -612,8 +495,8 @@ QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BY
                                     DWORD cbSigLen, HCRYPTKEY hPubKey, LPCWSTR szDescription,
                                     DWORD dwFlags)
 {
-    auto hash = HashOf(hProv, hHash);
-    auto key = hash ? KeyOf(hProv, hPubKey) : nullptr;
+    auto hash = g_module.Hash(hProv, hHash);
+    auto key = hash ? g_module.Key(hProv, hPubKey) : nullptr;
     if (!key)
         return FALSE;
     if (key->record.sm2)
@@ -629,7 +512,7 @@ QMAPI BOOL WINAPI CPVerifySignature(HCRYPTPROV hProv, HCRYPTHASH hHash, const BY
 QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
                             DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen, DWORD cbBufLen)
 {
-    if (!KeyOf(hProv, hKey))
+    if (!g_module.Key(hProv, hKey))
         return FALSE;
     return Fail(DWORD(NTE_BAD_KEY));
 }
@@ -637,8 +520,8 @@ QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
 QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,
                             DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen)
 {
-    auto prov = ProvOf(hProv);
-    auto key = prov ? KeyOf(hProv, hKey) : nullptr;
+    auto prov = g_module.Prov(hProv);
+    auto key = prov ? g_module.Key(hProv, hKey) : nullptr;
     if (!key)
         return FALSE;
     if (key->record.sm2 || !key->spec || !pbData)
@@ -650,11 +533,4 @@ QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
     std::memcpy(pbData, plain.data(), plain.size());
     *pdwDataLen = DWORD(plain.size());
     return TRUE;
-}
-
-QMAPI BOOL WINAPI CPGenRandom(HCRYPTPROV hProv, DWORD cbLen, BYTE* pbBuffer)
-{
-    if (!ProvOf(hProv))
-        return FALSE;
-    return RandomBytes(pbBuffer, cbLen) ? TRUE : Fail(DWORD(NTE_FAIL));
 }

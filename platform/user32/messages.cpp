@@ -12,6 +12,19 @@
 
 namespace qm::win
 {
+// A message sent from another thread: the sender waits until the window's thread ran it.
+struct SentMessage
+{
+    HWND hwnd;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result = 0;
+    bool done = false;
+    std::mutex lock;
+    std::condition_variable finished;
+};
+
 POINT& Cursor();
 bool TakeInputMessage(ThreadQueue& q);
 
@@ -43,10 +56,36 @@ bool Matches(const MSG& m, HWND filter, UINT min, UINT max)
     return m.message >= min && m.message <= max;
 }
 
+// Runs what other threads sent to this thread's windows, as Windows does inside GetMessage
+// and PeekMessage, before anything posted.
+void RunSentMessages(ThreadQueue& q)
+{
+    for (;;)
+    {
+        std::shared_ptr<SentMessage> sent;
+        {
+            std::lock_guard lock(q.lock);
+            if (q.sent.empty())
+                return;
+            sent = q.sent.front();
+            q.sent.pop_front();
+        }
+        Window* w = Get(sent->hwnd);
+        LRESULT result = w && w->proc ? w->proc(sent->hwnd, sent->msg, sent->wParam, sent->lParam) : 0;
+        {
+            std::lock_guard lock(sent->lock);
+            sent->result = result;
+            sent->done = true;
+        }
+        sent->finished.notify_all();
+    }
+}
+
 // One message for the thread if there is one; false when the queue is empty.
 bool Take(MSG* out, HWND filter, UINT min, UINT max, bool remove)
 {
     ThreadQueue& q = CurrentQueue();
+    RunSentMessages(q);
     for (;;)
     {
         {
@@ -112,7 +151,7 @@ static void Idle()
     }
     std::unique_lock lock(q.lock);
     q.wake.wait_for(lock, std::chrono::milliseconds(100),
-                    [&] { return !q.posted.empty() || !q.input.empty() || q.quit; });
+                    [&] { return !q.posted.empty() || !q.input.empty() || !q.sent.empty() || q.quit; });
 }
 } // namespace qm::win
 
@@ -123,7 +162,23 @@ QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
     Window* w = Get(hWnd);
     if (!w || !w->proc)
         return 0;
-    return w->proc(hWnd, Msg, wParam, lParam);
+    if (w->thread == std::this_thread::get_id())
+        return w->proc(hWnd, Msg, wParam, lParam);
+    // Another thread's window: its thread runs the message; this one waits for the result.
+    auto sent = std::make_shared<SentMessage>();
+    sent->hwnd = hWnd;
+    sent->msg = Msg;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    auto q = QueueOf(w->thread);
+    {
+        std::lock_guard lock(q->lock);
+        q->sent.push_back(sent);
+    }
+    q->wake.notify_all();
+    std::unique_lock lock(sent->lock);
+    sent->finished.wait(lock, [&] { return sent->done; });
+    return sent->result;
 }
 
 QMAPI BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)

@@ -8,6 +8,7 @@
 #include "qm/windowing.h"
 #include "window_manager.h"
 #include "winbase.h"
+#include "winreg.h"
 
 namespace qm::win
 {
@@ -17,14 +18,31 @@ namespace
 {
 std::atomic<int> g_screenWidth{0}, g_screenHeight{0};
 
-SIZE DefaultScreen()
+bool ParseScreenSize(const char* text, SIZE* size)
 {
-    if (const char* env = std::getenv("QM_SCREEN_SIZE"))
-    {
-        int w = 0, h = 0;
-        if (std::sscanf(env, "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
-            return {w, h};
-    }
+    int w = 0, h = 0;
+    if (std::sscanf(text, "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
+        return false;
+    *size = {w, h};
+    return true;
+}
+
+// The machine's own screen: HKLM\SOFTWARE\Quillmark\Machine "ScreenSize" ("1366x768").
+bool MachineScreenSize(SIZE* size)
+{
+    char text[32] = {0};
+    DWORD cb = sizeof(text) - 1;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmark\\Machine", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    LONG st = RegQueryValueExA(key, "ScreenSize", nullptr, &type, reinterpret_cast<BYTE*>(text), &cb);
+    RegCloseKey(key);
+    return st == ERROR_SUCCESS && type == REG_SZ && ParseScreenSize(text, size);
+}
+
+SIZE DisplayScreen()
+{
     SIZE display{};
     if (PresentScreenSize(&display))
         return display;
@@ -44,8 +62,14 @@ static SIZE Screen()
 {
     if (g_screenWidth > 0 && g_screenHeight > 0)
         return {g_screenWidth, g_screenHeight};
-    static SIZE machine = DefaultScreen();
-    return machine;
+    SIZE size{};
+    if (const char* env = std::getenv("QM_SCREEN_SIZE"); env && ParseScreenSize(env, &size))
+        return size;
+    // Read each time: a test or qmctl may change the machine while the process runs.
+    if (MachineScreenSize(&size))
+        return size;
+    static SIZE display = DisplayScreen();
+    return display;
 }
 } // namespace qm::win
 

@@ -35,6 +35,8 @@ struct ThreadQueue
     std::mutex lock;
     std::condition_variable wake;
     std::deque<MSG> posted;
+    // Messages other threads sent to this thread's windows, run when it next looks at its queue.
+    std::deque<std::shared_ptr<struct SentMessage>> sent;
     std::deque<InputEvent> input;
     bool quit = false;
     int quitCode = 0;

@@ -45,6 +45,9 @@ const char16_t* const kCertificateStores[] = {u"ROOT", u"CA", u"MY", u"Disallowe
                                               u"TrustedPublisher", u"trust", u"REQUEST"};
 const char16_t* const kStoreLists[] = {u"Certificates", u"CRLs", u"CTLs"};
 
+// System libraries whose functions the platform library carries.
+const char* const kPlatformLibraries[] = {"kernel32.dll", "ntdll.dll", "netapi32.dll"};
+
 // The platform's COM servers go under HKCR, which needs the process elevated while it writes.
 HRESULT RegisterServers()
 {
@@ -144,6 +147,10 @@ int Run(const Args& args)
         if (ec)
             return Fail((drive / folder).string() + ": " + ec.message());
     }
+    // Windows' own libraries that programs load by name are the platform library itself.
+    for (const char* name : kPlatformLibraries)
+        if (auto e = LinkSystemLibrary(name, BuiltLibrary("libqmwin.so")); !e.empty())
+            return Fail(e);
     // The platform's software providers: rsaenh.dll in System32 and their provider entries.
     if (auto e = LinkSystemLibrary("rsaenh.dll", BuiltLibrary("rsaenh.so")); !e.empty())
         return Fail(e);
@@ -164,7 +171,8 @@ const CommandRegistration kInit({
     "  the platform's COM servers (the MSXML DOM document) registered under HKCR\\CLSID,\n"
     "  and drive_c with Windows, Windows\\System32, Windows\\Temp, Program Files and\n"
     "  Users\\<user>\\AppData\\Local\\Temp; the platform's software providers (Base,\n"
-    "  Enhanced, Enhanced RSA and AES, Strong) with rsaenh.dll in System32.\n",
+    "  Enhanced, Enhanced RSA and AES, Strong) with rsaenh.dll in System32; kernel32.dll,\n"
+    "  ntdll.dll and netapi32.dll in System32 linked to the platform library.\n",
     Run,
 });
 } // namespace

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "qm/utf.h"
+
 namespace qmctl
 {
 std::u16string Utf16(const std::string& s)
@@ -23,14 +25,7 @@ std::u16string Utf16(const std::string& s)
         else if (n > 1)
             c = 0xFFFD, n = 1;
         i += n;
-        if (c >= 0x10000)
-        {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        }
-        else
-            out += char16_t(c);
+        qm::utf::AppendUtf16(out, c);
     }
     return out;
 }
@@ -38,21 +33,8 @@ std::u16string Utf16(const std::string& s)
 std::string Utf8(const std::u16string& s)
 {
     std::string out;
-    for (size_t i = 0; i < s.size(); ++i)
-    {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-            out += {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
-        else if (c < 0x10000)
-            out += {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-        else
-            out += {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
-                    char(0x80 | (c & 0x3F))};
-    }
+    for (size_t i = 0; i < s.size();)
+        qm::utf::AppendUtf8(out, qm::utf::NextUtf16(s, i));
     return out;
 }
 

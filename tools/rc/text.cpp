@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "qm/utf.h"
+
 namespace qm::rc
 {
 namespace
@@ -87,33 +89,14 @@ std::vector<Unit> Unescape(const Token& t)
 std::u16string Utf8ToUtf16(const std::string& text, const SourceLocation& where)
 {
     std::u16string out;
-    size_t i = 0;
-    while (i < text.size())
+    for (size_t i = 0; i < text.size();)
     {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (len == 0 || i + len > text.size())
+        char32_t cp = 0;
+        size_t length = utf::DecodeUtf8(text, i, &cp);
+        if (length == 0 || utf::IsSurrogate(cp))
             throw RcError(where, "text is not valid UTF-8");
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (size_t k = 1; k < len; ++k)
-        {
-            unsigned char cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                throw RcError(where, "text is not valid UTF-8");
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            throw RcError(where, "text is not valid UTF-8");
-        if (cp >= 0x10000)
-        {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        }
-        else
-            out.push_back(static_cast<char16_t>(cp));
-        i += len;
+        utf::AppendUtf16(out, cp);
+        i += length;
     }
     return out;
 }
@@ -121,22 +104,8 @@ std::u16string Utf8ToUtf16(const std::string& text, const SourceLocation& where)
 std::string Utf16ToUtf8(const std::u16string& text)
 {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (cp < 0x80)
-            out += static_cast<char>(cp);
-        else if (cp < 0x800)
-            out += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-        else if (cp < 0x10000)
-            out += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (cp & 0x3F))};
-        else
-            out += {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-    }
+    for (size_t i = 0; i < text.size();)
+        utf::AppendUtf8(out, utf::NextUtf16(text, i));
     return out;
 }
 

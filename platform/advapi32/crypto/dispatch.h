@@ -67,5 +67,10 @@ HCRYPTHASH NewHash(HCRYPTPROV prov, HCRYPTHASH inner);
 std::optional<Resolved> HashOf(HCRYPTHASH handle); // nullopt: NTE_BAD_HASH is set
 void ForgetHash(HCRYPTHASH handle);
 
+// The provider's own handle behind an optional key or hash argument (0 stays 0); false
+// when the handle is not live, with the error set.
+bool InnerKey(HCRYPTKEY handle, HCRYPTKEY* inner);
+bool InnerHash(HCRYPTHASH handle, HCRYPTHASH* inner);
+
 BOOL Fail(DWORD error);
 } // namespace qm::crypto

@@ -132,14 +132,38 @@ std::optional<Resolved> Resolve(std::unordered_map<ULONG_PTR, Entry>& table, ULO
     }
     return Resolved{ctx->second->module, ctx->second->inner, it->second.inner, it->second.prov};
 }
+
+ULONG_PTR Add(std::unordered_map<ULONG_PTR, Entry>& table, HCRYPTPROV prov, ULONG_PTR inner)
+{
+    std::lock_guard lock(g_lock);
+    ULONG_PTR handle = ++g_next;
+    table[handle] = Entry{prov, inner};
+    return handle;
+}
+
+void Forget(std::unordered_map<ULONG_PTR, Entry>& table, ULONG_PTR handle)
+{
+    std::lock_guard lock(g_lock);
+    table.erase(handle);
+}
+
+bool InnerOf(std::unordered_map<ULONG_PTR, Entry>& table, ULONG_PTR handle, DWORD error,
+             ULONG_PTR* inner)
+{
+    *inner = 0;
+    if (!handle)
+        return true;
+    auto resolved = Resolve(table, handle, error);
+    if (!resolved)
+        return false;
+    *inner = resolved->inner;
+    return true;
+}
 } // namespace
 
 HCRYPTKEY NewKey(HCRYPTPROV prov, HCRYPTKEY inner)
 {
-    std::lock_guard lock(g_lock);
-    ULONG_PTR handle = ++g_next;
-    g_keyTable[handle] = Entry{prov, inner};
-    return handle;
+    return Add(g_keyTable, prov, inner);
 }
 
 std::optional<Resolved> KeyOf(HCRYPTKEY handle)
@@ -149,16 +173,12 @@ std::optional<Resolved> KeyOf(HCRYPTKEY handle)
 
 void ForgetKey(HCRYPTKEY handle)
 {
-    std::lock_guard lock(g_lock);
-    g_keyTable.erase(handle);
+    Forget(g_keyTable, handle);
 }
 
 HCRYPTHASH NewHash(HCRYPTPROV prov, HCRYPTHASH inner)
 {
-    std::lock_guard lock(g_lock);
-    ULONG_PTR handle = ++g_next;
-    g_hashTable[handle] = Entry{prov, inner};
-    return handle;
+    return Add(g_hashTable, prov, inner);
 }
 
 std::optional<Resolved> HashOf(HCRYPTHASH handle)
@@ -168,7 +188,16 @@ std::optional<Resolved> HashOf(HCRYPTHASH handle)
 
 void ForgetHash(HCRYPTHASH handle)
 {
-    std::lock_guard lock(g_lock);
-    g_hashTable.erase(handle);
+    Forget(g_hashTable, handle);
+}
+
+bool InnerKey(HCRYPTKEY handle, HCRYPTKEY* inner)
+{
+    return InnerOf(g_keyTable, handle, DWORD(NTE_BAD_KEY), inner);
+}
+
+bool InnerHash(HCRYPTHASH handle, HCRYPTHASH* inner)
+{
+    return InnerOf(g_hashTable, handle, DWORD(NTE_BAD_HASH), inner);
 }
 } // namespace qm::crypto

@@ -15,13 +15,8 @@ QMAPI BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey
     if (dwFlags)
         return Fail(DWORD(NTE_BAD_FLAGS));
     HCRYPTKEY innerKey = 0;
-    if (hKey)
-    {
-        auto key = KeyOf(hKey);
-        if (!key)
-            return FALSE;
-        innerKey = key->inner;
-    }
+    if (!InnerKey(hKey, &innerKey))
+        return FALSE;
     HCRYPTHASH inner = 0;
     if (!context->module->CPCreateHash(context->inner, Algid, innerKey, dwFlags, &inner))
         return FALSE;

@@ -4,6 +4,26 @@
 
 using namespace qm::crypto;
 
+namespace
+{
+// The key and optional hash of an encryption call, resolved to the provider's handles.
+std::optional<Resolved> CipherKey(HCRYPTKEY hKey, HCRYPTHASH hHash, const DWORD* pdwDataLen,
+                                  HCRYPTHASH* innerHash)
+{
+    auto key = KeyOf(hKey);
+    if (!key)
+        return std::nullopt;
+    if (!pdwDataLen)
+    {
+        Fail(ERROR_INVALID_PARAMETER);
+        return std::nullopt;
+    }
+    if (!InnerHash(hHash, innerHash))
+        return std::nullopt;
+    return key;
+}
+} // namespace
+
 QMAPI BOOL WINAPI CryptGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY* phKey)
 {
     auto context = ContextOf(hProv);
@@ -112,19 +132,10 @@ QMAPI BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwD
 QMAPI BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags,
                                BYTE* pbData, DWORD* pdwDataLen, DWORD dwBufLen)
 {
-    auto key = KeyOf(hKey);
+    HCRYPTHASH innerHash = 0;
+    auto key = CipherKey(hKey, hHash, pdwDataLen, &innerHash);
     if (!key)
         return FALSE;
-    if (!pdwDataLen)
-        return Fail(ERROR_INVALID_PARAMETER);
-    HCRYPTHASH innerHash = 0;
-    if (hHash)
-    {
-        auto hash = HashOf(hHash);
-        if (!hash)
-            return FALSE;
-        innerHash = hash->inner;
-    }
     return key->module->CPEncrypt(key->prov, key->inner, innerHash, Final, dwFlags, pbData,
                                   pdwDataLen, dwBufLen);
 }
@@ -132,19 +143,10 @@ QMAPI BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWO
 QMAPI BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags,
                                BYTE* pbData, DWORD* pdwDataLen)
 {
-    auto key = KeyOf(hKey);
+    HCRYPTHASH innerHash = 0;
+    auto key = CipherKey(hKey, hHash, pdwDataLen, &innerHash);
     if (!key)
         return FALSE;
-    if (!pdwDataLen)
-        return Fail(ERROR_INVALID_PARAMETER);
-    HCRYPTHASH innerHash = 0;
-    if (hHash)
-    {
-        auto hash = HashOf(hHash);
-        if (!hash)
-            return FALSE;
-        innerHash = hash->inner;
-    }
     return key->module->CPDecrypt(key->prov, key->inner, innerHash, Final, dwFlags, pbData,
                                   pdwDataLen);
 }

@@ -443,19 +443,26 @@ void ReadValue(sqlite3_stmt* st, ValueRow& row)
 }
 } // namespace
 
-LSTATUS Hive::GetValue(KeyId id, const std::u16string& name, ValueRow& value)
+LSTATUS Hive::FirstRow(KeyId id, const char* sql, const std::function<void(sqlite3_stmt*)>& bind,
+                       const std::function<void(sqlite3_stmt*)>& read, LSTATUS missing)
 {
     return Read(m_lock, [&]() -> LSTATUS {
-        Use st{Stmt("SELECT name, type, data FROM vals WHERE key = ? AND fold = ?")};
+        Use st{Stmt(sql)};
         sqlite3_bind_int64(st, 1, id);
-        BindFold(st, 2, name);
-        if (Step(st))
-        {
-            ReadValue(st, value);
-            return ERROR_SUCCESS;
-        }
-        return ExistsLocked(id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        bind(st);
+        if (!Step(st))
+            return ExistsLocked(id) ? missing : ERROR_KEY_DELETED;
+        read(st);
+        return ERROR_SUCCESS;
     });
+}
+
+LSTATUS Hive::GetValue(KeyId id, const std::u16string& name, ValueRow& value)
+{
+    return FirstRow(
+        id, "SELECT name, type, data FROM vals WHERE key = ? AND fold = ?",
+        [&](sqlite3_stmt* st) { BindFold(st, 2, name); },
+        [&](sqlite3_stmt* st) { ReadValue(st, value); }, ERROR_FILE_NOT_FOUND);
 }
 
 LSTATUS Hive::DeleteValue(KeyId id, const std::u16string& name)
@@ -476,34 +483,23 @@ LSTATUS Hive::DeleteValue(KeyId id, const std::u16string& name)
 
 LSTATUS Hive::SubKeyAt(KeyId id, DWORD index, KeyRow& row)
 {
-    return Read(m_lock, [&]() -> LSTATUS {
-        Use st{Stmt("SELECT name, class, mtime FROM keys WHERE parent = ? ORDER BY fold LIMIT 1 OFFSET ?")};
-        sqlite3_bind_int64(st, 1, id);
-        sqlite3_bind_int64(st, 2, index);
-        if (Step(st))
-        {
+    return FirstRow(
+        id, "SELECT name, class, mtime FROM keys WHERE parent = ? ORDER BY fold LIMIT 1 OFFSET ?",
+        [&](sqlite3_stmt* st) { sqlite3_bind_int64(st, 2, index); },
+        [&](sqlite3_stmt* st) {
             row.name = ColumnText(st, 0);
             row.className = ColumnText(st, 1);
             row.mtime = sqlite3_column_int64(st, 2);
-            return ERROR_SUCCESS;
-        }
-        return ExistsLocked(id) ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
-    });
+        },
+        ERROR_NO_MORE_ITEMS);
 }
 
 LSTATUS Hive::ValueAt(KeyId id, DWORD index, ValueRow& row)
 {
-    return Read(m_lock, [&]() -> LSTATUS {
-        Use st{Stmt("SELECT name, type, data FROM vals WHERE key = ? ORDER BY rowid LIMIT 1 OFFSET ?")};
-        sqlite3_bind_int64(st, 1, id);
-        sqlite3_bind_int64(st, 2, index);
-        if (Step(st))
-        {
-            ReadValue(st, row);
-            return ERROR_SUCCESS;
-        }
-        return ExistsLocked(id) ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
-    });
+    return FirstRow(
+        id, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY rowid LIMIT 1 OFFSET ?",
+        [&](sqlite3_stmt* st) { sqlite3_bind_int64(st, 2, index); },
+        [&](sqlite3_stmt* st) { ReadValue(st, row); }, ERROR_NO_MORE_ITEMS);
 }
 
 LSTATUS Hive::Info(KeyId id, KeyInfo& info)

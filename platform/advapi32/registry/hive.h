@@ -84,6 +84,10 @@ private:
     LSTATUS Write(const std::function<LSTATUS()>& body);
     LSTATUS Fail(int rc);
     bool ExistsLocked(KeyId id);
+    // The first row a query on key `id` finds (its first parameter is the key): `read` takes
+    // it; with none, `missing` while the key lives and ERROR_KEY_DELETED once it is gone.
+    LSTATUS FirstRow(KeyId id, const char* sql, const std::function<void(sqlite3_stmt*)>& bind,
+                     const std::function<void(sqlite3_stmt*)>& read, LSTATUS missing);
     void Touch(KeyId id);
 
     std::filesystem::path m_file;

@@ -1,6 +1,7 @@
 // Name strings as Windows writes them: CertNameToStrW's keys, separators, quoting and
 // order, and the name CertGetNameStringW chooses for display.
 #include <string>
+#include <vector>
 
 #include "crypt_test_support.h"
 
@@ -112,5 +113,32 @@ TEST_F(NamesTest, SimpleDisplayNameIsTheOneWindowsChooses)
         ASSERT_NE(nullptr, c);
         EXPECT_EQ(std::u16string(k.name), DisplayName(c)) << k.subject;
         CertFreeCertificateContext(c);
+    }
+}
+
+// A UTF8String name with malformed bytes: each bad byte reads as U+FFFD, never as the
+// character an overlong form or an encoded surrogate would smuggle in.
+TEST_F(NamesTest, MalformedUtf8InANameBecomesReplacementCharacters)
+{
+    struct Case
+    {
+        std::vector<BYTE> value;
+        std::u16string text;
+    } cases[] = {
+        {{'A', 0xC0, 0xAF, 'B'}, u"CN=A\uFFFD\uFFFDB"},             // overlong '/'
+        {{'A', 0xED, 0xA0, 0x80, 'B'}, u"CN=A\uFFFD\uFFFD\uFFFDB"}, // encoded surrogate
+        {{'A', 0xF4, 0x90, 0x80, 0x80}, u"CN=A\uFFFD\uFFFD\uFFFD\uFFFD"}, // past U+10FFFF
+        {{0xE4, 0xB8, 0xAD}, u"CN=\u4E2D"},
+    };
+    for (const Case& c : cases)
+    {
+        const BYTE cbValue = static_cast<BYTE>(c.value.size());
+        std::vector<BYTE> der = {0x30, BYTE(cbValue + 11), 0x31, BYTE(cbValue + 9), 0x30, BYTE(cbValue + 7),
+                                 0x06, 0x03, 0x55, 0x04, 0x03, 0x0C, cbValue};
+        der.insert(der.end(), c.value.begin(), c.value.end());
+        CERT_NAME_BLOB name = {static_cast<DWORD>(der.size()), der.data()};
+        WCHAR buf[64] = {0};
+        ASSERT_GT(CertNameToStrW(kEnc, &name, CERT_X500_NAME_STR, buf, 64), 0u);
+        EXPECT_EQ(std::u16string(buf), c.text);
     }
 }

@@ -11,7 +11,8 @@
 namespace qm::win
 {
 // The screen size GetSystemMetrics reports. By default: $QM_SCREEN_SIZE ("1920x1080"),
-// else the display's size when windows are presented, else 1920 x 1080.
+// else the machine's HKLM\SOFTWARE\Quillmark\Machine "ScreenSize" (same form), else the
+// display's size when windows are presented, else 1920 x 1080.
 QMEXPORT void SetScreenSize(int width, int height);
 QMEXPORT void ResetScreenSize();
 

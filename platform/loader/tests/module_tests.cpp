@@ -176,3 +176,20 @@ TEST_F(FixtureLibraryTest, GetModuleFileNameTruncatesAsWindows)
     EXPECT_EQ(GetModuleFileNameA(m_module, ansi, sizeof ansi), len);
     EXPECT_EQ(std::string(ansi), kFixturePath);
 }
+
+TEST_F(LoaderTest, SystemFolderNamesMatchWithoutCase)
+{
+    auto system32 = m_machine / "drive_c" / "Windows" / "System32";
+    std::filesystem::create_directories(system32);
+    std::filesystem::create_symlink(kFixturePath, system32 / "Fixture_Lib.dll");
+    for (const char16_t* name : {u"Fixture_Lib.dll", u"FIXTURE_LIB.DLL", u"fixture_lib.dll"})
+    {
+        HMODULE module = LoadLibraryW(name);
+        ASSERT_NE(module, nullptr) << std::string(name, name + std::char_traits<char16_t>::length(name));
+        EXPECT_NE(GetProcAddress(module, "FixtureAnswer"), nullptr);
+        EXPECT_TRUE(FreeLibrary(module));
+    }
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryW(u"Fixture_Lib2.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}

@@ -2,6 +2,11 @@
 // errors, geometry, system metrics and mouse-leave tracking.
 #include "window_test_support.h"
 
+#include <cstdlib>
+#include <filesystem>
+
+#include "qm/machine.h"
+
 namespace
 {
 std::vector<RecordedMessage> g_log;
@@ -250,4 +255,32 @@ TEST_F(WindowsTest, MouseLeaveAfterTracking)
         {w, WM_LBUTTONDOWN}, {w, WM_LBUTTONUP}, {w, WM_LBUTTONDBLCLK}, {w, WM_LBUTTONUP}};
     EXPECT_EQ(clicks, expected);
     DestroyWindow(w);
+}
+
+// The screen is a fact of the machine; a test's own size wins over it.
+TEST_F(WindowsTest, ScreenSizeComesFromTheMachine)
+{
+    char dirTemplate[] = "/tmp/qm-screen-XXXXXX";
+    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+    const std::string previous = qm::MachineDirectory();
+    qm::SetMachineDirectory(dirTemplate);
+    qm::SetProcessElevated(true);
+    unsetenv("QM_SCREEN_SIZE");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Quillmark\\Machine", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char16_t value[] = u"1366x768";
+    ASSERT_EQ(RegSetValueExW(key, u"ScreenSize", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    qm::win::ResetScreenSize();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1366);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+    qm::win::SetScreenSize(800, 600);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    qm::win::SetScreenSize(1920, 1080);
+    qm::SetProcessElevated(false);
+    qm::SetMachineDirectory(previous);
+    std::filesystem::remove_all(dirTemplate);
 }

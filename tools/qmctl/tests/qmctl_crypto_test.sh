@@ -24,6 +24,9 @@ expect "1	Microsoft Base Cryptographic Provider v1.0
 24	Microsoft Enhanced RSA and AES Cryptographic Provider
 1	Microsoft Strong Cryptographic Provider" "$(q key providers)" "providers after init"
 [ -L "$M/drive_c/Windows/System32/rsaenh.dll" ] || fail "rsaenh.dll in System32"
+for lib in kernel32.dll ntdll.dll netapi32.dll; do
+    expect libqmwin.so "$(basename "$(readlink "$M/drive_c/Windows/System32/$lib")")" "$lib in System32"
+done
 
 # An authority, and an RSA user key with its certificate.
 ossl req -x509 -newkey rsa:2048 -nodes -keyout "$W/ca.key" -out "$W/ca.crt" -days 30 -subj "/CN=Test Root/O=Quillmark"

@@ -1,0 +1,116 @@
+#include "KivoApp.h"
+
+#include "commctrl.h"
+
+namespace
+{
+const char16_t kActivationMessage[] = u"qv_mendo_detect_tools_single_instance_msgid";
+const char16_t kInstanceMutex[] = u"qv_mendo_detect_tools_single_instance";
+
+bool SameText(const std::u16string& a, const char16_t* b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+    {
+        char16_t x = a[i] >= u'A' && a[i] <= u'Z' ? char16_t(a[i] + 32) : a[i];
+        char16_t y = b[i] >= u'A' && b[i] <= u'Z' ? char16_t(b[i] + 32) : b[i];
+        if (x != y)
+            return false;
+    }
+    return i == a.size() && !b[i];
+}
+} // namespace
+
+CKivoApp& KivoApp()
+{
+    static CKivoApp app;
+    return app;
+}
+
+CKivoApp::~CKivoApp()
+{
+    if (m_hMutex)
+        CloseHandle(m_hMutex);
+}
+
+KivoSwitch ParseKivoSwitch(const std::u16string& strCommandLine)
+{
+    size_t pos = 0;
+    while (pos < strCommandLine.size())
+    {
+        size_t start = strCommandLine.find_first_not_of(u" \t", pos);
+        if (start == std::u16string::npos)
+            break;
+        size_t end = strCommandLine.find_first_of(u" \t", start);
+        std::u16string word = strCommandLine.substr(start, end == std::u16string::npos ? end : end - start);
+        pos = end == std::u16string::npos ? strCommandLine.size() : end;
+        if (word.size() < 2 || (word[0] != u'/' && word[0] != u'-'))
+            continue;
+        word.erase(0, 1);
+        if (SameText(word, u"embedding"))
+            return KivoSwitch::Embedding;
+        if (SameText(word, u"automation"))
+            return KivoSwitch::Automation;
+        if (SameText(word, u"regserver"))
+            return KivoSwitch::RegServer;
+        if (SameText(word, u"unregserver"))
+            return KivoSwitch::UnregServer;
+    }
+    return KivoSwitch::None;
+}
+
+BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
+{
+    m_uActivateMsg = RegisterWindowMessageW(kActivationMessage);
+    if (m_uActivateMsg == 0)
+    {
+        ShowKivoStartupError(u"Can not initialize.");
+        return FALSE;
+    }
+
+    m_hMutex = CreateMutexW(nullptr, FALSE, kInstanceMutex);
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
+    {
+        CloseHandle(m_hMutex);
+        m_hMutex = nullptr;
+        PostMessageW(HWND_BROADCAST, m_uActivateMsg, 0, 0);
+        return FALSE;
+    }
+
+    INITCOMMONCONTROLSEX icc = {8, 0xFF};
+    InitCommonControlsEx(&icc);
+
+    switch (ParseKivoSwitch(strCommandLine))
+    {
+    case KivoSwitch::Embedding:
+    case KivoSwitch::Automation:
+        return TRUE;
+    case KivoSwitch::RegServer:
+    case KivoSwitch::UnregServer:
+        return FALSE;
+    case KivoSwitch::None:
+        break;
+    }
+
+    WCHAR szModule[MAX_PATH] = {};
+    DWORD cch = GetModuleFileNameW(nullptr, szModule, MAX_PATH);
+    // A cut-off path would name some other file.
+    if (cch == 0 || cch >= MAX_PATH || !m_log.Open(BuildLogPath(szModule)))
+        m_log.Open(u"");
+
+    {
+        std::unique_ptr<IKivoMainDialog> dlg = CreateKivoMainDialog(*this);
+        if (dlg)
+            dlg->DoModal();
+    }
+    return FALSE;
+}
+
+int CKivoApp::ExitInstance()
+{
+    m_log.Close();
+    if (m_hMutex)
+        CloseHandle(m_hMutex);
+    m_hMutex = nullptr;
+    return 0;
+}

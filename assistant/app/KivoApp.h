@@ -1,0 +1,49 @@
+// The application object: single instance, command-line switches, the log, the dialog.
+#pragma once
+
+#include <string>
+
+#include "KivoLog.h"
+#include "KivoMainDialog.h"
+#include "windows.h"
+
+#ifndef HWND_BROADCAST
+#define HWND_BROADCAST ((HWND)0xffff)
+#endif
+
+class CKivoApp
+{
+public:
+    CKivoApp() = default;
+    ~CKivoApp();
+    CKivoApp(const CKivoApp&) = delete;
+    CKivoApp& operator=(const CKivoApp&) = delete;
+
+    // FALSE ends the program (refused, registration done, or the dialog has closed); TRUE
+    // keeps it running as a COM server.
+    BOOL InitInstance(const std::u16string& strCommandLine);
+    int ExitInstance();
+
+    void WriteLogText(const std::u16string& strText) { m_log.WriteLogText(strText); }
+    CKivoLog& Log() { return m_log; }
+    UINT ActivationMessage() const { return m_uActivateMsg; }
+
+private:
+    HANDLE m_hMutex = nullptr;
+    UINT m_uActivateMsg = 0;
+    CKivoLog m_log;
+};
+
+// The one application object of the program.
+CKivoApp& KivoApp();
+
+// The switches of a local COM server, matched without case after "/" or "-".
+enum class KivoSwitch
+{
+    None,
+    Embedding,
+    Automation,
+    RegServer,
+    UnregServer
+};
+KivoSwitch ParseKivoSwitch(const std::u16string& strCommandLine);

@@ -1,0 +1,188 @@
+// A fresh machine, checks with chosen answers, and a dialog window on the windowing
+// stand-in that records each result pair as the page would receive it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KivoDispatcher.h"
+#include "qm/machine.h"
+#include "windows.h"
+
+class FreshAssistantMachine : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("qm-assistant-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        qm::SetMachineDirectory(m_dir);
+    }
+    void TearDown() override
+    {
+        qm::SetProcessElevated(false);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    // The Linux file of a path on drive C.
+    std::filesystem::path OnDrive(const std::u16string& windowsPath) const
+    {
+        std::string rel;
+        for (char16_t c : windowsPath.substr(3))
+            rel += c == u'\\' ? '/' : char(c);
+        return m_dir / "drive_c" / rel;
+    }
+    static std::string ReadAll(const std::filesystem::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static void WriteAll(const std::filesystem::path& file, const std::string& text)
+    {
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    std::filesystem::path m_dir;
+};
+
+struct FakeChecks : IKivoChecks
+{
+    std::u16string os = u"Microsoft Windows seven", ie = u"IE 8.0";
+    int userType = 1, network = 1, sites = 1, zone = 1, roots = 1, sign = 0, enroll = 0, enrollFiles = 0,
+        keyControl = 1, middleware = 1, version = 1, complete = 1, runKey = 1, tokens = 1, certState = 0,
+        osCode = 12;
+    std::vector<std::u16string> found;
+
+    std::u16string GetOSInfoText() override { return os; }
+    std::u16string GetIEVersionText() override { return ie; }
+    int GetUserType() override { return userType; }
+    int CheckNetwork() override { return network; }
+    int CheckTrustedSites() override { return sites; }
+    int CheckTrustedZoneRows() override { return zone; }
+    int CheckRootCerts() override { return roots; }
+    int CheckSignPlugin() override { return sign; }
+    int CheckEnrollPlugin() override { return enroll; }
+    int CheckEnrollPluginFiles() override { return enrollFiles; }
+    int CheckKeyControl() override { return keyControl; }
+    int IsMiddlewareInstalled() override { return middleware; }
+    int ReadMiddlewareVersion() override { return version; }
+    int CheckMiddlewareComplete() override { return complete; }
+    int CheckMiddlewareRunKey() override { return runKey; }
+    int EnumTokenSlots() override { return tokens; }
+    int GetTokenCertState() override { return certState; }
+    int GetOSVersionCode() override { return osCode; }
+    bool IsWow64() override { return false; }
+    void FindFilesRecursive(std::vector<std::u16string>& files, const std::u16string&, const std::u16string&) override
+    {
+        files.insert(files.end(), found.begin(), found.end());
+    }
+};
+
+struct ResultPair
+{
+    std::u16string callback, code, status;
+    int busy;
+    bool onWindowThread;
+    bool operator==(const ResultPair& o) const { return code == o.code && status == o.status; }
+};
+
+inline std::ostream& operator<<(std::ostream& os, const ResultPair& p)
+{
+    return os << "(" << std::string(p.code.begin(), p.code.end()) << ", "
+              << std::string(p.status.begin(), p.status.end()) << ")";
+}
+
+// The dialog: a window of this thread that takes WM_KIVO_RESULT as the page host does.
+class FakeDialog : public IKivoJobHost
+{
+public:
+    FakeDialog()
+    {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = Proc;
+        wc.lpszClassName = u"FakeKivoDialog";
+        RegisterClassExW(&wc);
+        m_hwnd = CreateWindowExW(0, wc.lpszClassName, u"", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_thread = std::this_thread::get_id();
+    }
+    ~FakeDialog() override { DestroyWindow(m_hwnd); }
+
+    HWND GetResultWindow() override { return m_hwnd; }
+    bool BindDocument() override { return m_bindable; }
+    void ShowMessage(const std::u16string& text) override { m_messages.push_back(text); }
+    CKivoJobState& JobState() override { return m_state; }
+    IKivoChecks& Checks() override { return m_checks; }
+    CKivoLog& Log() override { return m_log; }
+    CKivoRepairWaits RepairWaits() override { return {0, 0}; }
+
+    // Pumps this thread's messages until `count` end markers arrived and the busy flag is
+    // clear (or a generous limit passed, which fails the test).
+    void PumpUntilDone(int count = 1)
+    {
+        for (int i = 0; i < 60000; ++i)
+        {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+            if (EndMarkers() >= count && m_state.m_nBusy == 0)
+                return;
+            Sleep(1);
+        }
+        ADD_FAILURE() << "the job did not end";
+    }
+    int EndMarkers() const
+    {
+        int n = 0;
+        for (auto& p : m_results)
+            n += p.status == u"0";
+        return n;
+    }
+
+    FakeChecks m_checks;
+    CKivoLog m_log;
+    CKivoJobState m_state;
+    bool m_bindable = true;
+    std::vector<std::u16string> m_messages;
+    std::vector<ResultPair> m_results;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<FakeDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && msg == WM_KIVO_RESULT)
+        {
+            auto& args = self->m_state.m_arrResultArgs;
+            self->m_results.push_back({self->m_state.m_strCallbackName, args.size() > 0 ? args[0] : u"",
+                                       args.size() > 1 ? args[1] : u"", self->m_state.m_nBusy.load(),
+                                       std::this_thread::get_id() == self->m_thread});
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+
+    HWND m_hwnd = nullptr;
+    std::thread::id m_thread;
+};
+
+// Workers are not tracked (their handles are closed at once) and may still be storing the
+// busy flag after the last pair arrived, so a test's dialog outlives the test.
+inline FakeDialog& NewFakeDialog()
+{
+    static auto* dialogs = new std::vector<std::unique_ptr<FakeDialog>>;
+    dialogs->push_back(std::make_unique<FakeDialog>());
+    return *dialogs->back();
+}
