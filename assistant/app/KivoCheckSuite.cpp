@@ -4,6 +4,7 @@
 
 #include "CheckTables.h"
 #include "CheckText.h"
+#include "Connectivity.h"
 #include "FileChecks.h"
 #include "FileSearch.h"
 #include "MiddlewareConfig.h"
@@ -13,6 +14,7 @@
 #include "SystemInfoChecks.h"
 #include "TokenChecks.h"
 #include "TokenService.h"
+#include "UserGroup.h"
 #include "wow64apiset.h"
 
 namespace
@@ -30,10 +32,8 @@ class CKivoCheckSuite : public IKivoChecks
 public:
     std::u16string GetOSInfoText() override { return WideFromAcp(GetOSDescription().c_str()); }
     std::u16string GetIEVersionText() override { return WideFromAcp(GetIEVersion().c_str()); }
-    // The stand-in has no local-group lookup: the lookup fails and the name "Guest" is used.
-    int GetUserType() override { return 3; }
-    // The stand-in has no connectivity check to the maker's host: not reachable.
-    int CheckNetwork() override { return 0; }
+    int GetUserType() override { return ::GetUserType(&m_common); }
+    int CheckNetwork() override { return CheckUrlConnectivity(kMakerWebAddress) == 1 ? 1 : 0; }
     int CheckTrustedSites() override
     {
         return CheckRegistryRows(&g_regCheckRows[kRegTrustedSite], 1) == 1 ||
@@ -131,6 +131,7 @@ private:
     }
 
     CCheckBase m_check;
+    CComonCheck m_common;
 };
 } // namespace
 

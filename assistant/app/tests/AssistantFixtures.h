@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -124,13 +125,19 @@ public:
     HWND GetResultWindow() override { return m_hwnd; }
     bool BindDocument() override { return m_bindable; }
     void ShowMessage(const std::u16string& text) override { m_messages.push_back(text); }
-    CKivoJobState& JobState() override { return m_state; }
+    CKivoJobState& JobState() override
+    {
+        NoteWorker();
+        return m_state;
+    }
     IKivoChecks& Checks() override { return m_checks; }
     CKivoLog& Log() override { return m_log; }
     CKivoRepairWaits RepairWaits() override { return {0, 0}; }
 
-    // Pumps this thread's messages until `count` end markers arrived and the busy flag is
-    // clear (or a generous limit passed, which fails the test).
+    // Pumps this thread's messages until `count` end markers arrived, the busy flag is clear
+    // and every worker has ended (or a generous limit passed, which fails the test). The
+    // repair clears busy before its last pairs and again after them, so only the worker's
+    // end tells that no late store can reach the next request.
     void PumpUntilDone(int count = 1)
     {
         for (int i = 0; i < 60000; ++i)
@@ -138,7 +145,7 @@ public:
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageW(&msg);
-            if (EndMarkers() >= count && m_state.m_nBusy == 0)
+            if (EndMarkers() >= count && m_state.m_nBusy == 0 && m_workers == 0)
                 return;
             Sleep(1);
         }
@@ -160,6 +167,28 @@ public:
     std::vector<ResultPair> m_results;
 
 private:
+    // A worker counts from its first look at the job state (before any pair) to its exit.
+    void NoteWorker()
+    {
+        if (std::this_thread::get_id() == m_thread)
+            return;
+        struct Running
+        {
+            std::atomic<int>* workers = nullptr;
+            ~Running()
+            {
+                if (workers)
+                    --*workers;
+            }
+        };
+        thread_local Running running;
+        if (!running.workers)
+        {
+            running.workers = &m_workers;
+            ++m_workers;
+        }
+    }
+
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     {
         auto* self = reinterpret_cast<FakeDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -176,10 +205,11 @@ private:
 
     HWND m_hwnd = nullptr;
     std::thread::id m_thread;
+    std::atomic<int> m_workers{0};
 };
 
 // Workers are not tracked (their handles are closed at once) and may still be storing the
-// busy flag after the last pair arrived, so a test's dialog outlives the test.
+// busy flag or leaving after the last pair arrived, so a test's dialog outlives the test.
 inline FakeDialog& NewFakeDialog()
 {
     static auto* dialogs = new std::vector<std::unique_ptr<FakeDialog>>;

@@ -36,13 +36,13 @@ TEST_F(Dispatcher, EachRequestReachesItsFrame)
     qm::SetProcessElevated(true);
     for (const auto& c : cases)
     {
+        SCOPED_TRACE("cmd " + std::to_string(c.cmd) + " args \"" + Narrow(c.args) + "\"");
         m_dlg.m_results.clear();
         Pairs pairs = Run(c.cmd, c.args);
         ASSERT_FALSE(pairs.empty());
-        const std::string job = "cmd " + std::to_string(c.cmd) + " args \"" + Narrow(c.args) + "\"";
         for (const auto& p : pairs)
         {
-            SCOPED_TRACE(job + ", pair " + Narrow(p.code) + "/" + Narrow(p.status));
+            SCOPED_TRACE("pair " + Narrow(p.code) + "/" + Narrow(p.status));
             EXPECT_EQ(c.callback, p.callback);
             EXPECT_TRUE(p.onWindowThread) << "the page is called on the dialog's thread";
             // The repair allows navigation again once the second installer has run.
