@@ -1,51 +1,25 @@
 // Containers live in the machine: another process sees them, and processes working at
 // once lose nothing.
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include "csp_fixture.h"
-
-extern char** environ;
+#include "qm/child_process.h"
 
 namespace
 {
-pid_t Spawn(std::vector<std::string> args, int outFd = -1)
+pid_t Spawn(std::vector<std::string> args)
 {
-    args.insert(args.begin(), QM_CSP_KEY_HELPER);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    pid_t pid = -1;
-    EXPECT_EQ(0, posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = qm::test::SpawnChild(QM_CSP_KEY_HELPER, std::move(args));
+    EXPECT_NE(-1, pid);
     return pid;
 }
 
 int Wait(pid_t pid)
 {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return qm::test::WaitChild(pid);
 }
 
 std::string Output(std::vector<std::string> args, int* status)
 {
-    int fds[2];
-    EXPECT_EQ(0, pipe(fds));
-    pid_t pid = Spawn(std::move(args), fds[1]);
-    close(fds[1]);
-    std::string out;
-    char buf[256];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        out.append(buf, size_t(n));
-    close(fds[0]);
-    *status = Wait(pid);
-    return out;
+    return qm::test::ChildOutput(QM_CSP_KEY_HELPER, std::move(args), status);
 }
 
 const std::string kEnhanced = "Microsoft Enhanced Cryptographic Provider v1.0";

@@ -1,38 +1,22 @@
 // Several processes on one machine: what one writes the next one reads, and two writers at
 // once lose nothing.
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 
+#include "qm/child_process.h"
 #include "reg_test_support.h"
-
-extern char** environ;
 
 namespace
 {
-pid_t Spawn(std::vector<std::string> args, int outFd = -1)
+pid_t Spawn(std::vector<std::string> args)
 {
-    args.insert(args.begin(), QM_REG_WRITER_HELPER);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    pid_t pid = -1;
-    EXPECT_EQ(0, posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = qm::test::SpawnChild(QM_REG_WRITER_HELPER, std::move(args));
+    EXPECT_NE(-1, pid);
     return pid;
 }
 
 int Wait(pid_t pid)
 {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return qm::test::WaitChild(pid);
 }
 
 TEST_F(RegistryTest, AnotherProcessSeesWhatWasWritten)
@@ -41,16 +25,9 @@ TEST_F(RegistryTest, AnotherProcessSeesWhatWasWritten)
     ASSERT_EQ(ERROR_SUCCESS, SetString(key, u"Greeting", u"from parent"));
     RegCloseKey(key);
 
-    int fds[2];
-    ASSERT_EQ(0, pipe(fds));
-    pid_t pid = Spawn({"read", "Software\\Shared", "greeting"}, fds[1]);
-    close(fds[1]);
-    std::string out;
-    char buf[128];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        out.append(buf, size_t(n));
-    close(fds[0]);
-    EXPECT_EQ(0, Wait(pid));
+    int status = -1;
+    std::string out = qm::test::ChildOutput(QM_REG_WRITER_HELPER, {"read", "Software\\Shared", "greeting"}, &status);
+    EXPECT_EQ(0, status);
     EXPECT_EQ("from parent", out);
 
     ASSERT_EQ(0, Wait(Spawn({"write", "Software\\FromChild", "c", "3"})));
