@@ -258,6 +258,39 @@ INSTANTIATE_TEST_SUITE_P(Roads, EnrollmentPages,
                                            Flow{"Sm2EnvelopeRoad", kTokenProvider, 0, "SM2", kTokenProvider}),
                          [](const ::testing::TestParamInfo<Flow>& info) { return std::string(info.param.name); });
 
+class SingleRequestPage : public EnrollmentPages
+{
+};
+
+// Subjects whose PrintableString and IA5String values hold characters outside those
+// alphabets: Windows' encoder writes them as given, so the request is written.
+TEST_F(SingleRequestPage, SubjectValuesOutsideTheirAlphabetsAreWritten)
+{
+    const struct
+    {
+        const char* subject;
+        const char* subjectLine; // as `openssl req -subject` prints it (bytes read as Latin-1)
+        const char* asn1;        // as `openssl asn1parse` prints the value
+    } cases[] = {
+        {"CN=Serial,SERIALNUMBER=ID_123", "subject=serialNumber = ID_123, CN = Serial", "PRINTABLESTRING   :ID_123"},
+        {"CN=Page User,C=C\u00e4", "subject=C = C\\C3\\83\\C2\\A4, CN = Page User", "PRINTABLESTRING   :C\xC3\xA4"},
+        {"E=\u00e4@b.cn", "subject=emailAddress = \\C3\\83\\C2\\A4@b.cn", "IA5STRING         :\xC3\xA4@b.cn"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.subject);
+        std::string page = RunPage("single_request.js",
+                                   {{"@BITS@", "1024"}, {"@PROVIDER@", Utf8(kEnhanced)}, {"@SUBJECT@", c.subject}});
+        EXPECT_EQ("true", Line(page, "csp"));
+        EXPECT_NE(std::string::npos, Line(page, "error").find("(0x00000000)")) << page;
+        Bytes der = RequestDer(Replaced(Line(page, "request"), {{"|", "\r\n"}}));
+        std::string printed = OpensslVerify(der, false);
+        EXPECT_NE(std::string::npos, printed.find(c.subjectLine)) << printed;
+        std::string parsed = OpensslAsn1Parse(der);
+        EXPECT_NE(std::string::npos, parsed.find(c.asn1)) << parsed;
+    }
+}
+
 class EnrollmentErrorPage : public EnrollmentPages
 {
 };

@@ -170,6 +170,41 @@ HRESULT ParseTbs(CertElement* c)
     (void)sig;
     return S_OK;
 }
+// The certificate with both names replaced by empty ones. OpenSSL refuses name values that
+// are not strings (an OCTET STRING, say); Windows keeps them as encoded blobs. Such a
+// certificate is checked by OpenSSL in this form, its names by the name parser.
+Bytes WithEmptyNames(const CertElement& c)
+{
+    Reader top(c.encoded);
+    auto cert = top.Expect(der::kSequence);
+    Reader certR(cert->content);
+    auto tbs = certR.Expect(der::kSequence);
+    Bytes tbsBody;
+    Reader r(tbs->content);
+    while (!r.AtEnd())
+    {
+        auto e = r.Next();
+        if (!e)
+            break;
+        bool name = e->whole.data() == c.info.Issuer.pbData || e->whole.data() == c.info.Subject.pbData;
+        der::Append(tbsBody, name ? der::Tlv(der::kSequence, View()) : Bytes(e->whole.begin(), e->whole.end()));
+    }
+    Bytes body = der::Tlv(der::kSequence, tbsBody);
+    while (!certR.AtEnd())
+    {
+        auto e = certR.Next();
+        if (!e)
+            break;
+        der::Append(body, e->whole);
+    }
+    return der::Tlv(der::kSequence, body);
+}
+
+bool NamesParse(const CertElement& c)
+{
+    return SUCCEEDED(CheckName(View(c.info.Issuer.pbData, c.info.Issuer.cbData))) &&
+           SUCCEEDED(CheckName(View(c.info.Subject.pbData, c.info.Subject.cbData)));
+}
 } // namespace
 
 HRESULT CreateElement(View data, CertElement** ppOut)
@@ -185,7 +220,7 @@ HRESULT CreateElement(View data, CertElement** ppOut)
     HRESULT hr = ParseTbs(c.get());
     if (FAILED(hr))
         return hr;
-    if (!whole)
+    if (!whole && !(NamesParse(*c) && ossl::IsCertificate(WithEmptyNames(*c))))
         return CRYPT_E_ASN1_CORRUPT;
     c->ctx.dwCertEncodingType = X509_ASN_ENCODING;
     c->ctx.pbCertEncoded = c->encoded.data();

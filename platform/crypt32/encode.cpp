@@ -162,12 +162,6 @@ HRESULT SignerInfo(const CMSG_SIGNER_INFO& si, Bytes* pOut)
     return S_OK;
 }
 
-bool IsPrintable(BYTE c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           std::strchr(" '()+,-./:=?", c) != nullptr;
-}
-
 // Wide values: cbData counts bytes; a zero count with a text means up to its terminator.
 std::u16string WideValue(const CERT_RDN_VALUE_BLOB& v)
 {
@@ -202,24 +196,10 @@ HRESULT AnyString(const CERT_NAME_VALUE& nv, Bytes* pOut)
         return S_OK;
     }
     case CERT_RDN_OCTET_STRING: tag = der::kOctetString; break;
-    case CERT_RDN_NUMERIC_STRING:
-        for (BYTE c : raw)
-            if (!((c >= '0' && c <= '9') || c == ' '))
-                return CRYPT_E_INVALID_NUMERIC_STRING;
-        tag = der::kNumericString;
-        break;
-    case CERT_RDN_PRINTABLE_STRING:
-        for (BYTE c : raw)
-            if (!IsPrintable(c))
-                return CRYPT_E_INVALID_PRINTABLE_STRING;
-        tag = der::kPrintableString;
-        break;
-    case CERT_RDN_IA5_STRING:
-        for (BYTE c : raw)
-            if (c >= 0x80)
-                return CRYPT_E_INVALID_IA5_STRING;
-        tag = der::kIa5String;
-        break;
+    // 8-bit strings are written as given: Windows checks no alphabet here.
+    case CERT_RDN_NUMERIC_STRING: tag = der::kNumericString; break;
+    case CERT_RDN_PRINTABLE_STRING: tag = der::kPrintableString; break;
+    case CERT_RDN_IA5_STRING: tag = der::kIa5String; break;
     case CERT_RDN_T61_STRING: tag = der::kT61String; break;
     case CERT_RDN_VIDEOTEX_STRING: tag = der::kVideotexString; break;
     case CERT_RDN_GRAPHIC_STRING: tag = der::kGraphicString; break;

@@ -55,6 +55,12 @@ HRESULT ParseName(View name, std::vector<Rdn>* pOut)
     return S_OK;
 }
 
+HRESULT CheckName(View name)
+{
+    std::vector<Rdn> rdns;
+    return ParseName(name, &rdns);
+}
+
 // The value of a string attribute as UTF-16; false for values that are not strings.
 bool AttrText(const NameAttr& a, std::u16string* pOut)
 {

@@ -1,4 +1,5 @@
-// Certificate context properties: stored ones, and the hash properties computed on demand.
+// Certificate context properties: stored ones, and the hash properties computed on demand
+// (the thumbprints are kept once computed, as Windows keeps them).
 #include <cstring>
 
 #include "store.h"
@@ -251,6 +252,13 @@ QMAPI BOOL WINAPI CertGetCertificateContextProperty(PCCERT_CONTEXT pCertContext,
     }
     default:
         return Fail(CRYPT_E_NOT_FOUND);
+    }
+    if (dwPropId == CERT_SHA1_HASH_PROP_ID || dwPropId == CERT_MD5_HASH_PROP_ID)
+    {
+        // Windows keeps a computed thumbprint as a property of the context, written with its
+        // store as any other property; a store that cannot be written keeps it in memory.
+        e->props[dwPropId] = value;
+        (void)StorePersist(e);
     }
     return CopyOut(value.data(), value.size(), pvData, pcbData);
 }

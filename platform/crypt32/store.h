@@ -73,6 +73,8 @@ Store* StoreOf(HCERTSTORE h);
 // Errors: the CryptoAPI ASN.1 codes.
 HRESULT CreateElement(View der, CertElement** ppOut);
 void ReleaseElement(CertElement* e);
+// S_OK when an encoded Name is a sequence of RDNs of (OID, value) attributes.
+HRESULT CheckName(View name);
 
 // Serialized element (persisted properties, then record 32) and its inverse.
 Bytes SerializeElement(const CertElement* e);

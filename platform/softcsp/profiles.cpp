@@ -33,13 +33,13 @@ AlgInfo RsaKeyx(DWORD def, DWORD min, DWORD max)
     return {CALG_RSA_KEYX, def, min, max, kSsl, "RSA_KEYX", "RSA Key Exchange"};
 }
 
-Profile Make(std::string name, DWORD type, DWORD def, DWORD max, bool tripleDes, bool aes)
+Profile Make(std::string name, DWORD type, DWORD def, DWORD keyxMax, bool tripleDes, bool aes)
 {
     Profile p;
     p.name = std::move(name);
     p.type = type;
     p.rsaDefault = def;
-    p.rsaMax = max;
+    p.rsaMax = keyxMax;
     if (tripleDes)
         p.algs.insert(p.algs.end(), {k3Des112, k3Des});
     if (aes)
@@ -47,14 +47,15 @@ Profile Make(std::string name, DWORD type, DWORD def, DWORD max, bool tripleDes,
     p.algs.insert(p.algs.end(), {kSha1, kMd5});
     if (aes)
         p.algs.insert(p.algs.end(), {kSha256, kSha384, kSha512});
-    p.algs.push_back(RsaSign(def, p.rsaMin, max));
-    p.algs.push_back(RsaKeyx(def, p.rsaMin, max));
+    p.algs.push_back(RsaSign(def, p.rsaMin, p.rsaSignMax));
+    p.algs.push_back(RsaKeyx(def, p.rsaMin, keyxMax));
     return p;
 }
 
 const std::vector<Profile>& Profiles()
 {
     static const std::vector<Profile> profiles = {
+        // The Base provider limits exchange keys to 1024 bits, not signature keys.
         Make(MS_DEF_PROV_A, PROV_RSA_FULL, 512, 1024, false, false),
         Make(MS_ENHANCED_PROV_A, PROV_RSA_FULL, 1024, 16384, true, false),
         Make(MS_STRONG_PROV_A, PROV_RSA_FULL, 1024, 16384, true, false),

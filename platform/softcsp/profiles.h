@@ -12,7 +12,9 @@ struct Profile
 {
     std::string name;
     DWORD type = PROV_RSA_FULL;
-    DWORD rsaMin = 512, rsaMax = 16384, rsaDefault = 1024;
+    DWORD rsaMin = 512, rsaMax = 16384, rsaDefault = 1024; // rsaMax: exchange keys
+    DWORD rsaSignMax = 16384;
+    DWORD RsaMax(DWORD spec) const { return spec == AT_SIGNATURE ? rsaSignMax : rsaMax; }
     std::vector<cspkit::AlgInfo> algs;
     bool Offers(ALG_ID alg) const;
 };

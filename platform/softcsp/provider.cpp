@@ -203,7 +203,7 @@ QMAPI BOOL WINAPI CPGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPT
         const Profile& p = *prov->profile;
         if (bits == 0)
             bits = p.rsaDefault;
-        if (bits < p.rsaMin || bits > p.rsaMax || bits % 8)
+        if (bits < p.rsaMin || bits > p.RsaMax(spec) || bits % 8)
             return Fail(DWORD(NTE_BAD_FLAGS));
         key->isRsa = true;
         key->alg = AlgOfSpec(spec);
@@ -367,7 +367,7 @@ QMAPI BOOL WINAPI CPImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD cbData
             return Fail(DWORD(NTE_BAD_KEY));
         if (DWORD e = ParseRsaBlob(pbData, cbDataLen, &key->rsa, &key->alg))
             return Fail(e);
-        if (key->rsa.bits > prov->profile->rsaMax)
+        if (key->rsa.bits > prov->profile->RsaMax(SpecOfAlg(key->alg)))
             return Fail(DWORD(NTE_BAD_DATA));
         key->isRsa = true;
         if (pbData[0] == PRIVATEKEYBLOB)

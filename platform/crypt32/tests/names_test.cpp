@@ -1,5 +1,6 @@
 // Name strings as Windows writes them: CertNameToStrW's keys, separators, quoting and
 // order, and the name CertGetNameStringW chooses for display.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,4 +142,44 @@ TEST_F(NamesTest, MalformedUtf8InANameBecomesReplacementCharacters)
         ASSERT_GT(CertNameToStrW(kEnc, &name, CERT_X500_NAME_STR, buf, 64), 0u);
         EXPECT_EQ(std::u16string(buf), c.text);
     }
+}
+
+// A name attribute whose value is no string (an OCTET STRING here): Windows loads the
+// certificate, keeps the value as its encoding, and writes it in name strings as "#" and
+// the hex of that encoding.
+TEST_F(NamesTest, ValueThatIsNoStringIsWrittenAsHexOfItsEncoding)
+{
+    auto der = Make("/CN=Octet Holder/UID=QmOctetValue");
+    const std::vector<BYTE> utf8 = {0x0C, 0x0C, 'Q', 'm', 'O', 'c', 't', 'e', 't', 'V', 'a', 'l', 'u', 'e'};
+    int patched = 0;
+    for (auto at = der.begin(); (at = std::search(at, der.end(), utf8.begin(), utf8.end())) != der.end(); ++at)
+        *at = 0x04, ++patched;
+    ASSERT_EQ(2, patched) << "issuer and subject";
+
+    PCCERT_CONTEXT c = Context(der);
+    ASSERT_NE(nullptr, c) << std::hex << GetLastError();
+    const std::u16string hex = u"#040C516D4F6374657456616C7565";
+    EXPECT_EQ(u"CN=Octet Holder, OID.0.9.2342.19200300.100.1.1=" + hex, NameToStr(c, CERT_X500_NAME_STR));
+    EXPECT_EQ(u"0.9.2342.19200300.100.1.1=" + hex + u", 2.5.4.3=Octet Holder",
+              NameToStr(c, CERT_OID_NAME_STR | CERT_NAME_STR_REVERSE_FLAG));
+    EXPECT_EQ(u"Octet Holder, " + hex, NameToStr(c, CERT_SIMPLE_NAME_STR));
+    EXPECT_EQ(u"Octet Holder", DisplayName(c));
+
+    // It goes into a store and comes out again like any other certificate.
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+    ASSERT_TRUE(CertAddCertificateContextToStore(store, c, CERT_STORE_ADD_NEW, nullptr));
+    PCCERT_CONTEXT found = CertFindCertificateInStore(store, kEnc, 0, CERT_FIND_SUBJECT_STR_W, u"Octet", nullptr);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ(c->cbCertEncoded, found->cbCertEncoded);
+    CertFreeCertificateContext(found);
+    CertCloseStore(store, 0);
+    CertFreeCertificateContext(c);
+
+    // A name that is no sequence of RDNs still fails.
+    auto broken = der;
+    const std::vector<BYTE> oid = {0x06, 0x0A, 0x09, 0x92, 0x26, 0x89, 0x93, 0xF2, 0x2C, 0x64, 0x01, 0x01};
+    auto oidAt = std::search(broken.begin(), broken.end(), oid.begin(), oid.end());
+    ASSERT_NE(broken.end(), oidAt);
+    *oidAt = 0x05; // the attribute's OID tag becomes NULL
+    EXPECT_EQ(nullptr, Context(broken));
 }

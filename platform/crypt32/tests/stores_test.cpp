@@ -1,6 +1,7 @@
 // Certificate stores as Windows keeps them: memory stores, system stores over the registry
 // (serialized Blob values under the SHA-1 thumbprint), PKCS#7 bundles.
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "crypt_test_support.h"
@@ -448,4 +449,82 @@ TEST_F(StoresTest, HashPropertiesAreComputedFromTheEncoding)
     EXPECT_FALSE(CertGetCertificateContextProperty(c, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &cb));
     EXPECT_EQ(DWORD(CRYPT_E_NOT_FOUND), GetLastError());
     CertFreeCertificateContext(c);
+}
+
+namespace
+{
+// The records of a serialized element, by property id.
+std::map<DWORD, std::vector<BYTE>> Records(const std::vector<BYTE>& blob)
+{
+    std::map<DWORD, std::vector<BYTE>> records;
+    for (size_t pos = 0; pos + 12 <= blob.size();)
+    {
+        DWORD id, len;
+        std::memcpy(&id, &blob[pos], 4);
+        std::memcpy(&len, &blob[pos + 8], 4);
+        if (pos + 12 + len > blob.size())
+            break;
+        records[id].assign(blob.begin() + pos + 12, blob.begin() + pos + 12 + len);
+        pos += 12 + len;
+    }
+    return records;
+}
+
+bool Enumerates(PCCERT_CONTEXT c, DWORD id)
+{
+    for (DWORD p = 0; (p = CertEnumCertificateContextProperties(c, p)) != 0;)
+        if (p == id)
+            return true;
+    return false;
+}
+
+std::vector<BYTE> Serialized(PCCERT_CONTEXT c)
+{
+    DWORD cb = 0;
+    EXPECT_TRUE(CertSerializeCertificateStoreElement(c, 0, nullptr, &cb));
+    std::vector<BYTE> b(cb);
+    EXPECT_TRUE(CertSerializeCertificateStoreElement(c, 0, b.data(), &cb));
+    b.resize(cb);
+    return b;
+}
+} // namespace
+
+// Windows keeps a thumbprint that CertGetCertificateContextProperty computed as a property
+// of the context: it is then enumerated, serialized and written into the store's Blob.
+TEST_F(StoresTest, ComputedThumbprintsBecomePropertiesOfTheContext)
+{
+    struct Case
+    {
+        DWORD id;
+        DWORD size;
+    } cases[] = {{CERT_SHA1_HASH_PROP_ID, 20}, {CERT_MD5_HASH_PROP_ID, 16}};
+    for (const Case& k : cases)
+    {
+        SCOPED_TRACE(k.id);
+        auto der = Make("/CN=Thumbprint " + std::to_string(k.id));
+        PCCERT_CONTEXT c = Context(der);
+        ASSERT_NE(nullptr, c);
+        EXPECT_FALSE(Enumerates(c, k.id)) << "not computed yet";
+        EXPECT_EQ(0u, Records(Serialized(c)).count(k.id));
+        std::vector<BYTE> hash(k.size);
+        DWORD cb = k.size;
+        ASSERT_TRUE(CertGetCertificateContextProperty(c, k.id, hash.data(), &cb));
+        EXPECT_TRUE(Enumerates(c, k.id));
+        EXPECT_EQ(hash, Records(Serialized(c))[k.id]);
+        CertFreeCertificateContext(c);
+
+        // In a system store, the property goes into the certificate's Blob.
+        HCERTSTORE my = CertOpenSystemStoreW(0, u"MY");
+        ASSERT_NE(nullptr, my);
+        ASSERT_TRUE(
+            CertAddEncodedCertificateToStore(my, kEnc, der.data(), DWORD(der.size()), CERT_STORE_ADD_NEW, &c));
+        std::u16string key = kUserRoot + u"MY\\Certificates\\" + Hex(Thumbprint(c));
+        if (k.id == CERT_MD5_HASH_PROP_ID)
+            EXPECT_EQ(0u, Records(ReadBlob(HKEY_CURRENT_USER, key)).count(k.id));
+        cb = k.size;
+        ASSERT_TRUE(CertGetCertificateContextProperty(c, k.id, hash.data(), &cb));
+        CertFreeCertificateContext(c);
+        CertCloseStore(my, 0);
+        EXPECT_EQ(hash, Records(ReadBlob(HKEY_CURRENT_USER, key))[k.id]);
+    }
 }

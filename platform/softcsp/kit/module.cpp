@@ -1,6 +1,7 @@
 #include "module.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace qm::cspkit
 {
@@ -13,22 +14,24 @@ BOOL ContainerWalk::Next(const std::function<std::vector<std::string>()>& list, 
         cursor = 0;
         started = true;
     }
-    if (!data && (flags & CRYPT_FIRST))
-    {
-        if (names.empty())
-            return Fail(ERROR_NO_MORE_ITEMS);
-        size_t longest = 0;
-        for (const auto& n : names)
-            longest = std::max(longest, n.size() + 1);
-        *length = DWORD(longest);
-        return TRUE;
-    }
     if (cursor >= names.size())
         return Fail(ERROR_NO_MORE_ITEMS);
-    if (!CopyText(names[cursor], data, length))
-        return FALSE;
-    if (data)
-        ++cursor;
+    // The size query answers the longest name a container can have, so that one buffer
+    // serves a walk during which containers come and go.
+    if (!data)
+    {
+        *length = MAX_PATH + 1;
+        return TRUE;
+    }
+    const DWORD need = DWORD(names[cursor].size() + 1);
+    if (*length < need)
+    {
+        *length = need;
+        return Fail(ERROR_MORE_DATA);
+    }
+    // A name that fits leaves the caller's length as it was.
+    std::memcpy(data, names[cursor].c_str(), need);
+    ++cursor;
     return TRUE;
 }
 } // namespace qm::cspkit

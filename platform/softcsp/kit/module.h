@@ -15,7 +15,7 @@ struct CHashObj
 };
 
 // PP_ENUMCONTAINERS: the names are read at CRYPT_FIRST (or the first call); the size query
-// answers the longest name, so one buffer serves the whole walk. The caller holds its lock.
+// answers MAX_PATH + 1, so one buffer serves the whole walk. The caller holds its lock.
 struct ContainerWalk
 {
     std::vector<std::string> names;

@@ -4,6 +4,7 @@
 #include <openssl/rsa.h>
 
 #include <cstring>
+#include <map>
 
 // OpenSSL first: the Windows headers define names that OpenSSL uses.
 #include "openssl_check.h"
@@ -145,16 +146,21 @@ TEST_F(CspTest, ProviderParametersAndTheSizeProtocol)
     CryptReleaseContext(h, 0);
 }
 
+// Windows answers the size query with the longest name a container can have (MAX_PATH + 1),
+// and leaves the caller's length alone when a name fits; so one buffer serves the walk even
+// when a longer name appears after the size query.
 TEST_F(CspTest, EnumContainersWalksEveryNameWithOneBuffer)
 {
-    const char16_t* names[] = {u"a", u"{B7C2A1E0-0000-4000-8000-000000000001}", u"mid-length"};
+    const char16_t* names[] = {u"a", u"mid-length"};
     for (auto* n : names)
         CryptReleaseContext(Acquire(n, MS_ENHANCED_PROV_W, CRYPT_NEWKEYSET), 0);
 
     HCRYPTPROV h = Acquire(nullptr, MS_ENHANCED_PROV_W, CRYPT_VERIFYCONTEXT);
     DWORD longest = 0;
     ASSERT_TRUE(CryptGetProvParam(h, PP_ENUMCONTAINERS, nullptr, &longest, CRYPT_FIRST));
-    EXPECT_EQ(39u, longest) << "the size query gives the longest name with its terminator";
+    EXPECT_EQ(DWORD(MAX_PATH + 1), longest) << "the size query gives the longest possible name";
+    CryptReleaseContext(Acquire(u"{B7C2A1E0-0000-4000-8000-000000000001}", MS_ENHANCED_PROV_W, CRYPT_NEWKEYSET), 0);
+
     std::vector<std::string> found;
     std::vector<char> buffer(longest);
     DWORD flags = CRYPT_FIRST;
@@ -164,6 +170,7 @@ TEST_F(CspTest, EnumContainersWalksEveryNameWithOneBuffer)
         if (!CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(buffer.data()), &size,
                                flags))
             break;
+        EXPECT_EQ(longest, size) << "a successful call keeps the buffer length";
         found.emplace_back(buffer.data());
         flags = CRYPT_NEXT;
     }
@@ -172,6 +179,31 @@ TEST_F(CspTest, EnumContainersWalksEveryNameWithOneBuffer)
     EXPECT_EQ(
         (std::vector<std::string>{"a", "mid-length", "{B7C2A1E0-0000-4000-8000-000000000001}"}),
         found);
+
+    // A buffer too small for the next name: ERROR_MORE_DATA with the size it needs, and the
+    // walk stays on that name.
+    char small[4];
+    DWORD size = sizeof small;
+    ASSERT_TRUE(CryptGetProvParam(h, PP_ENUMCONTAINERS, nullptr, &size, CRYPT_FIRST));
+    std::vector<std::string> again;
+    for (flags = CRYPT_FIRST;; flags = CRYPT_NEXT)
+    {
+        size = sizeof small;
+        if (CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(small), &size, flags))
+        {
+            again.emplace_back(small);
+            continue;
+        }
+        if (GetLastError() != DWORD(ERROR_MORE_DATA))
+            break;
+        ASSERT_GT(size, DWORD(sizeof small));
+        std::vector<char> fit(size);
+        ASSERT_TRUE(CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(fit.data()), &size, CRYPT_NEXT));
+        again.emplace_back(fit.data());
+    }
+    EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), GetLastError());
+    std::sort(again.begin(), again.end());
+    EXPECT_EQ(found, again);
     CryptReleaseContext(h, 0);
 }
 
@@ -182,12 +214,12 @@ TEST_F(CspTest, EachProviderOffersItsWindowsAlgorithms)
         const char16_t* provider;
         DWORD type;
         bool sha2, tripleDes, aes;
-        DWORD maxRsa;
+        DWORD maxKeyx, maxSign; // Windows' documented largest RSA keys
     } cases[] = {
-        {MS_DEF_PROV_W, 1, false, false, false, 1024},
-        {MS_ENHANCED_PROV_W, 1, false, true, false, 16384},
-        {MS_STRONG_PROV_W, 1, false, true, false, 16384},
-        {MS_ENH_RSA_AES_PROV_W, 24, true, true, true, 16384},
+        {MS_DEF_PROV_W, 1, false, false, false, 1024, 16384},
+        {MS_ENHANCED_PROV_W, 1, false, true, false, 16384, 16384},
+        {MS_STRONG_PROV_W, 1, false, true, false, 16384, 16384},
+        {MS_ENH_RSA_AES_PROV_W, 24, true, true, true, 16384, 16384},
     };
     for (const auto& c : cases)
     {
@@ -211,9 +243,24 @@ TEST_F(CspTest, EachProviderOffersItsWindowsAlgorithms)
             else
                 EXPECT_EQ(DWORD(NTE_BAD_ALGID), GetLastError());
         }
+        std::map<ALG_ID, DWORD> maxLen;
+        PROV_ENUMALGS_EX info;
+        DWORD size = sizeof info;
+        for (DWORD flags = CRYPT_FIRST;
+             CryptGetProvParam(h, PP_ENUMALGS_EX, reinterpret_cast<BYTE*>(&info), &size, flags);
+             flags = CRYPT_NEXT, size = sizeof info)
+            maxLen[info.aiAlgid] = info.dwMaxLen;
+        EXPECT_EQ(c.maxKeyx, maxLen[CALG_RSA_KEYX]);
+        EXPECT_EQ(c.maxSign, maxLen[CALG_RSA_SIGN]);
         HCRYPTKEY key = 0;
-        EXPECT_FALSE(CryptGenKey(h, AT_SIGNATURE, (c.maxRsa + 8) << 16, &key));
+        EXPECT_FALSE(CryptGenKey(h, AT_KEYEXCHANGE, (c.maxKeyx + 8) << 16, &key));
         EXPECT_EQ(DWORD(NTE_BAD_FLAGS), GetLastError());
+        EXPECT_FALSE(CryptGenKey(h, AT_SIGNATURE, (c.maxSign + 8) << 16, &key));
+        EXPECT_EQ(DWORD(NTE_BAD_FLAGS), GetLastError());
+        // A signature key beyond the Base provider's exchange-key limit.
+        ASSERT_TRUE(CryptGenKey(h, AT_SIGNATURE, 2048 << 16, &key)) << std::hex << GetLastError();
+        EXPECT_EQ(2048u, KeyDword(key, KP_KEYLEN));
+        CryptDestroyKey(key);
         CryptReleaseContext(h, 0);
     }
 }
