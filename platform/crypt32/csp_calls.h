@@ -10,6 +10,7 @@
 #pragma weak CryptGetUserKey
 #pragma weak CryptExportKey
 #pragma weak CryptDestroyKey
+#pragma weak CryptImportKey
 
 namespace qm::crypt
 {

@@ -1,5 +1,5 @@
 // The certificate's side of the key providers: the private key through the key-provider
-// property, and the public key of a provider's key as CERT_PUBLIC_KEY_INFO.
+// property, the public key of a provider's key as CERT_PUBLIC_KEY_INFO, and back.
 #include <cstring>
 
 #include "csp_calls.h"
@@ -194,4 +194,31 @@ QMAPI BOOL WINAPI CryptExportPublicKeyInfo(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryp
 {
     return CryptExportPublicKeyInfoEx(hCryptProvOrNCryptKey, dwKeySpec, dwCertEncodingType, nullptr, 0, nullptr,
                                       pInfo, pcbInfo);
+}
+
+// An RSA public key of a certificate into a provider: the key decoded into a PUBLICKEYBLOB
+// of an exchange key (the algorithm Windows finds for szOID_RSA_RSA) and imported.
+QMAPI BOOL WINAPI CryptImportPublicKeyInfo(HCRYPTPROV hCryptProv, DWORD dwCertEncodingType,
+                                           PCERT_PUBLIC_KEY_INFO pInfo, HCRYPTKEY* phKey)
+{
+    if (!hCryptProv || !pInfo || !phKey || !pInfo->Algorithm.pszObjId)
+        return Fail(static_cast<DWORD>(E_INVALIDARG));
+    if (!ProviderDispatchPresent() || &CryptImportKey == nullptr)
+        return Fail(NTE_PROV_DLL_NOT_FOUND);
+    if (std::strcmp(pInfo->Algorithm.pszObjId, szOID_RSA_RSA) != 0)
+        return Fail(NTE_BAD_ALGID);
+    DWORD cb = 0;
+    if (!CryptDecodeObjectEx(dwCertEncodingType, RSA_CSP_PUBLICKEYBLOB, pInfo->PublicKey.pbData,
+                             pInfo->PublicKey.cbData, 0, nullptr, nullptr, &cb))
+        return FALSE;
+    Bytes blob(cb);
+    if (!CryptDecodeObjectEx(dwCertEncodingType, RSA_CSP_PUBLICKEYBLOB, pInfo->PublicKey.pbData,
+                             pInfo->PublicKey.cbData, 0, nullptr, blob.data(), &cb))
+        return FALSE;
+    blob.resize(cb);
+    BLOBHEADER head{};
+    std::memcpy(&head, blob.data(), sizeof head);
+    head.aiKeyAlg = CALG_RSA_KEYX;
+    std::memcpy(blob.data(), &head, sizeof head);
+    return CryptImportKey(hCryptProv, blob.data(), static_cast<DWORD>(blob.size()), 0, 0, phKey);
 }

@@ -430,6 +430,32 @@ QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, D
     return g_module.AddHash(hProv, std::make_unique<HashObject>(Algid), phHash);
 }
 
+QMAPI BOOL WINAPI CPDuplicateHash(HCRYPTPROV hUID, HCRYPTHASH hHash, DWORD* pdwReserved,
+                                  DWORD dwFlags, HCRYPTHASH* phHash)
+{
+    auto hash = g_module.Hash(hUID, hHash);
+    if (!hash)
+        return FALSE;
+    if (dwFlags)
+        return Fail(DWORD(NTE_BAD_FLAGS));
+    auto copy = hash->hash->Clone();
+    if (!copy)
+        return Fail(DWORD(NTE_FAIL));
+    return g_module.AddHash(hUID, std::move(copy), phHash);
+}
+
+QMAPI BOOL WINAPI CPDuplicateKey(HCRYPTPROV hUID, HCRYPTKEY hKey, DWORD* pdwReserved,
+                                 DWORD dwFlags, HCRYPTKEY* phKey)
+{
+    auto key = g_module.Key(hUID, hKey);
+    if (!key)
+        return FALSE;
+    if (dwFlags)
+        return Fail(DWORD(NTE_BAD_FLAGS));
+    // An independent key: its parameters (IV, mode, chaining state) change apart.
+    return NewKeyHandle(std::make_shared<CKeyObj>(*key), phKey);
+}
+
 QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData,
                              DWORD cbDataLen, DWORD dwFlags)
 {
@@ -493,14 +519,20 @@ QMAPI BOOL WINAPI CPEncrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, 
         DWORD e = SymCrypt(key->session, true, fFinal, pbData, pdwDataLen, cbBufLen);
         return e ? Fail(e) : TRUE;
     }
+    // The buffer length, not the length of the data in it, decides whether the cipher fits.
     DWORD size = (key->rsa.bits + 7) / 8;
     if (!pbData || cbBufLen < size)
-        return CopyOut(nullptr, size, pbData, pdwDataLen);
+    {
+        *pdwDataLen = size;
+        return pbData ? Fail(DWORD(ERROR_MORE_DATA)) : TRUE;
+    }
     Bytes cipher;
     if (DWORD e = RsaEncryptPkcs1(key->rsa, Bytes(pbData, pbData + *pdwDataLen), &cipher))
         return Fail(e);
     Bytes le = Reversed(cipher);
-    return CopyOut(le.data(), size, pbData, pdwDataLen);
+    std::memcpy(pbData, le.data(), size);
+    *pdwDataLen = size;
+    return TRUE;
 }
 
 QMAPI BOOL WINAPI CPDecrypt(HCRYPTPROV hProv, HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL fFinal,

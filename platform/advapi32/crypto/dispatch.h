@@ -28,6 +28,7 @@ struct ProviderModule
 {
 #define QM_CSP_FIELD(name, params) PFN_##name name = nullptr;
     QM_CSP_ENTRY_POINTS(QM_CSP_FIELD)
+    QM_CSP_OPTIONAL_ENTRY_POINTS(QM_CSP_FIELD) // null when the module lacks them
 #undef QM_CSP_FIELD
 };
 

@@ -51,6 +51,11 @@ const ProviderModule* LoadProviderModule(const std::u16string& imagePath)
     complete = complete && module->name;
     QM_CSP_ENTRY_POINTS(QM_CSP_BIND)
 #undef QM_CSP_BIND
+#define QM_CSP_BIND_OPTIONAL(name, params)                                                         \
+    module->name =                                                                                 \
+        reinterpret_cast<PFN_##name>(reinterpret_cast<void*>(GetProcAddress(library, #name)));
+    QM_CSP_OPTIONAL_ENTRY_POINTS(QM_CSP_BIND_OPTIONAL)
+#undef QM_CSP_BIND_OPTIONAL
     if (!complete)
     {
         FreeLibrary(library);

@@ -67,6 +67,23 @@ QMAPI BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash)
     return hash->module->CPDestroyHash(hash->prov, hash->inner);
 }
 
+QMAPI BOOL WINAPI CryptDuplicateHash(HCRYPTHASH hHash, DWORD* pdwReserved, DWORD dwFlags,
+                                     HCRYPTHASH* phHash)
+{
+    auto hash = HashOf(hHash);
+    if (!hash)
+        return FALSE;
+    if (pdwReserved || !phHash)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (!hash->module->CPDuplicateHash)
+        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    HCRYPTHASH inner = 0;
+    if (!hash->module->CPDuplicateHash(hash->prov, hash->inner, nullptr, dwFlags, &inner))
+        return FALSE;
+    *phHash = NewHash(hash->outerProv, inner);
+    return TRUE;
+}
+
 QMAPI BOOL WINAPI CryptSignHashW(HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,
                                  DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen)
 {

@@ -82,6 +82,23 @@ QMAPI BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pb
     return key->module->CPSetKeyParam(key->prov, key->inner, dwParam, pbData, dwFlags);
 }
 
+QMAPI BOOL WINAPI CryptDuplicateKey(HCRYPTKEY hKey, DWORD* pdwReserved, DWORD dwFlags,
+                                    HCRYPTKEY* phKey)
+{
+    auto key = KeyOf(hKey);
+    if (!key)
+        return FALSE;
+    if (pdwReserved || !phKey)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (!key->module->CPDuplicateKey)
+        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    HCRYPTKEY inner = 0;
+    if (!key->module->CPDuplicateKey(key->prov, key->inner, nullptr, dwFlags, &inner))
+        return FALSE;
+    *phKey = NewKey(key->outerProv, inner);
+    return TRUE;
+}
+
 QMAPI BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, DWORD dwFlags,
                                  BYTE* pbData, DWORD* pdwDataLen)
 {

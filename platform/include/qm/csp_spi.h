@@ -59,6 +59,15 @@ typedef struct _VTableProvStruc
                   BYTE * pbData, DWORD * pdwDataLen))                                              \
     X(CPGenRandom, (HCRYPTPROV hProv, DWORD cbLen, BYTE * pbBuffer))
 
+// Entry points a provider may leave out; the Crypt* call then fails with
+// ERROR_CALL_NOT_IMPLEMENTED, as with a provider written before them.
+#define QM_CSP_OPTIONAL_ENTRY_POINTS(X)                                                            \
+    X(CPDuplicateHash, (HCRYPTPROV hUID, HCRYPTHASH hHash, DWORD * pdwReserved, DWORD dwFlags,     \
+                        HCRYPTHASH * phHash))                                                      \
+    X(CPDuplicateKey, (HCRYPTPROV hUID, HCRYPTKEY hKey, DWORD * pdwReserved, DWORD dwFlags,        \
+                       HCRYPTKEY * phKey))
+
 #define QM_CSP_DECLARE(name, params) typedef BOOL(WINAPI* PFN_##name) params;
 QM_CSP_ENTRY_POINTS(QM_CSP_DECLARE)
+QM_CSP_OPTIONAL_ENTRY_POINTS(QM_CSP_DECLARE)
 #undef QM_CSP_DECLARE

@@ -53,6 +53,17 @@ HashObject::~HashObject()
     EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(m_ctx));
 }
 
+std::unique_ptr<HashObject> HashObject::Clone() const
+{
+    auto copy = std::make_unique<HashObject>(m_alg);
+    if (m_ctx && copy->m_ctx &&
+        EVP_MD_CTX_copy_ex(static_cast<EVP_MD_CTX*>(copy->m_ctx), static_cast<const EVP_MD_CTX*>(m_ctx)) != 1)
+        return nullptr;
+    copy->m_value = m_value;
+    copy->m_finished = m_finished;
+    return copy;
+}
+
 DWORD HashObject::Update(const BYTE* data, DWORD length)
 {
     if (m_finished)

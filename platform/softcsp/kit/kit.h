@@ -38,6 +38,7 @@ class HashObject
     DWORD SetValue(const BYTE* value);            // HP_HASHVAL: the digest as given
     DWORD Value(Bytes* out);                      // finishes the hash
     bool Finished() const { return m_finished; }
+    std::unique_ptr<HashObject> Clone() const; // the state so far, for CryptDuplicateHash
 
   private:
     ALG_ID m_alg;

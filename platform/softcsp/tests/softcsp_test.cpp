@@ -552,6 +552,51 @@ TEST_F(CspTest, DecryptTakesTheCipherLeastSignificantByteFirst)
     CryptReleaseContext(h, 0);
 }
 
+// Windows compares the buffer length with the cipher's size: a short plain text in a buffer
+// large enough is encrypted in place; the size query and a short buffer give the size.
+TEST_F(CspTest, RsaEncryptNeedsABufferOfTheCiphersSize)
+{
+    HCRYPTPROV h = Acquire(u"encrypt", MS_ENHANCED_PROV_W, CRYPT_NEWKEYSET);
+    HCRYPTKEY key = 0;
+    ASSERT_TRUE(CryptGenKey(h, AT_KEYEXCHANGE, 1024 << 16, &key));
+    const BYTE secret[] = "sixteen byte key";
+    const struct
+    {
+        const char* what;
+        bool buffer;
+        DWORD bufferLength;
+        BOOL ok;
+        DWORD error;
+    } cases[] = {
+        {"size query", false, 0, TRUE, 0},
+        {"buffer one byte short", true, 127, FALSE, DWORD(ERROR_MORE_DATA)},
+        {"buffer of the cipher's size", true, 128, TRUE, 0},
+        {"larger buffer", true, 300, TRUE, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Bytes buffer(300, 0);
+        std::memcpy(buffer.data(), secret, 16);
+        DWORD length = 16;
+        SetLastError(0);
+        EXPECT_EQ(c.ok, CryptEncrypt(key, 0, TRUE, 0, c.buffer ? buffer.data() : nullptr, &length,
+                                     c.bufferLength));
+        EXPECT_EQ(128u, length);
+        if (!c.ok)
+            EXPECT_EQ(c.error, GetLastError());
+        if (c.ok && c.buffer)
+        {
+            Bytes cipher(buffer.begin(), buffer.begin() + 128);
+            DWORD plainLength = 128;
+            ASSERT_TRUE(CryptDecrypt(key, 0, TRUE, 0, cipher.data(), &plainLength));
+            EXPECT_EQ(Bytes(secret, secret + 16), Bytes(cipher.begin(), cipher.begin() + plainLength));
+        }
+    }
+    CryptDestroyKey(key);
+    CryptReleaseContext(h, 0);
+}
+
 TEST_F(CspTest, ContainerKeysAndBadHandles)
 {
     HCRYPTPROV h = Acquire(u"keys", MS_ENHANCED_PROV_W, CRYPT_NEWKEYSET);
