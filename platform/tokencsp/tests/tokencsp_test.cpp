@@ -236,6 +236,63 @@ TEST_F(TokenTest, Sm2SignatureOverSm3HashedDataVerifiesWithOpenssl)
     CryptReleaseContext(h, 0);
 }
 
+// The SM2 message digest carries the Z value of the key that signs: in a container with an
+// SM2 signature key and an SM2 exchange key, a signature by either verifies against that
+// key, with the default user ID.
+TEST_F(TokenTest, Sm2DigestTakesTheZOfTheKeyThatSigns)
+{
+    HCRYPTPROV h = Open(u"two-keys", CRYPT_NEWKEYSET);
+    HCRYPTKEY exchange = Generate(h, 0xBE00, 256), signature = Generate(h, 0x3E00, 256);
+    const Bytes exchangePub = PublicBlob(exchange), signaturePub = PublicBlob(signature);
+    CryptDestroyKey(exchange);
+    CryptDestroyKey(signature);
+    CryptReleaseContext(h, 0);
+
+    h = Open(u"two-keys", 0);
+    std::string data(20000, 'z');
+    data[1] = '\xE7';
+    const struct
+    {
+        DWORD spec;
+        const Bytes& signer;
+        const Bytes& other;
+    } cases[] = {{AT_KEYEXCHANGE, exchangePub, signaturePub}, {AT_SIGNATURE, signaturePub, exchangePub}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.spec);
+        Bytes sig = Sign(h, 0x800F, c.spec, data);
+        ASSERT_EQ(64u, sig.size());
+        EXPECT_TRUE(sm2check::OpensslVerifies(m_dir, c.signer, sig, data));
+        EXPECT_FALSE(sm2check::OpensslVerifies(m_dir, c.other, sig, data));
+    }
+
+    // The value read from the hash is the signature key's digest; set as the value, a digest
+    // is signed as given, by either key.
+    HCRYPTHASH hash = 0;
+    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
+    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0));
+    BYTE digest[32];
+    DWORD size = sizeof digest;
+    ASSERT_TRUE(CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0));
+    CryptDestroyHash(hash);
+    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
+    ASSERT_TRUE(CryptSetHashParam(hash, HP_HASHVAL, digest, 0));
+    Bytes given(64);
+    size = 64;
+    ASSERT_TRUE(CryptSignHashW(hash, AT_KEYEXCHANGE, nullptr, 0, given.data(), &size));
+    CryptDestroyHash(hash);
+    Bytes x, y;
+    sm2check::Coordinates(exchangePub, &x, &y);
+    sm2check::WritePublicPem(m_dir / "exchange.pem", x, y);
+    sm2check::WriteFile(m_dir / "given.sig", sm2check::SignatureDer(given));
+    sm2check::WriteFile(m_dir / "given.digest", Bytes(digest, digest + 32));
+    std::string verify = "openssl pkeyutl -verify -pubin -inkey " + (m_dir / "exchange.pem").string() + " -in " +
+                         (m_dir / "given.digest").string() + " -sigfile " + (m_dir / "given.sig").string() +
+                         " >/dev/null 2>&1";
+    EXPECT_EQ(0, std::system(verify.c_str())) << "a given digest is signed as it is";
+    CryptReleaseContext(h, 0);
+}
+
 TEST_F(TokenTest, RsaSignatureOnTheTokenVerifiesWithOpenssl)
 {
     HCRYPTPROV h = Open(u"rsa", CRYPT_NEWKEYSET);

@@ -1,8 +1,9 @@
 // SM2 signing as a page does it: the certificate lives only in a token container and is
-// found through the CSP list; the hash name is not looked at. The runner fills in the digest.
+// found through the CSP list; the hash name is not looked at. The runner fills in the
+// certificate's common name and the digest.
 var text = "\u7B7E\u540D text";
 
-print("select " + plugin.SelectCertificate("CN=Token Signer", "", "", "Microsoft Base Cryptographic Provider v1.0||@PROVIDER@"));
+print("select " + plugin.SelectCertificate("CN=@CN@", "", "", "Microsoft Base Cryptographic Provider v1.0||@PROVIDER@"));
 print("info CSPName " + plugin.GetSignCertInfo("cspname"));
 print("info CertType " + plugin.GetSignCertInfo("CertType"));
 print("info SubjectCN " + plugin.GetSignCertInfo("SubjectCN"));
