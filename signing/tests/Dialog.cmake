@@ -36,3 +36,12 @@ if(TARGET nphost AND TARGET qmctl)
             ${CMAKE_BINARY_DIR}/test-output/signing-dialog-pages)
   set_property(TEST signing_page_dialog_flow APPEND PROPERTY LABELS e2e)
 endif()
+
+# A certificate with a name value that is no string, listed, chosen and signing in a page.
+if(TARGET nphost AND TARGET qmctl)
+  qm_script_test(signing_page_octet_name_flow LABEL signing
+    COMMAND ${QM_SIGNING_DIALOG_TESTS}/run_octet_flow.sh $<TARGET_FILE:qmctl> $<TARGET_FILE:nphost>
+            $<TARGET_FILE:signing_plugin> ${QM_SIGNING_DIALOG_TESTS}/pages
+            ${CMAKE_BINARY_DIR}/test-output/signing-octet-pages)
+  set_property(TEST signing_page_octet_name_flow APPEND PROPERTY LABELS e2e)
+endif()

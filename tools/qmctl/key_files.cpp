@@ -143,7 +143,15 @@ bool ReadCertificateFile(const std::string& path, Bytes* der, std::string* error
 {
     X509* cert = LoadCertificate(path, error);
     if (!cert)
-        return false;
+    {
+        // DER that OpenSSL refuses (a name value that is no string, say) goes to the
+        // platform as it is; CryptoAPI judges it there.
+        std::string data, unused;
+        if (!ReadAll(path, &data, &unused) || data.empty() || data[0] != 0x30)
+            return false;
+        der->assign(data.begin(), data.end());
+        return true;
+    }
     unsigned char* out = nullptr;
     int n = i2d_X509(cert, &out);
     X509_free(cert);
