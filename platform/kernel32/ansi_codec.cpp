@@ -1,5 +1,6 @@
 // ANSI code pages through iconv: one converter per thread and direction, reset per call.
 #include "ansi_codec.h"
+#include "code_page_tables.h"
 
 #include <iconv.h>
 
@@ -110,7 +111,15 @@ bool DecodeAnsi(UINT codePage, const char* in, size_t len, bool strict, std::u16
     if (cd == kNone)
         return false;
     std::string bytes;
-    bool ok = Run(cd, in, len, bytes, [&](size_t) -> size_t {
+    bool ok = Run(cd, in, len, bytes, [&](size_t offset) -> size_t {
+        char16_t c = 0;
+        size_t used = 0;
+        if (WindowsDecoding(codePage, in + offset, len - offset, &c, &used))
+        {
+            bytes.push_back(static_cast<char>(c & 0xFF));
+            bytes.push_back(static_cast<char>(c >> 8));
+            return used;
+        }
         if (strict)
             return 0;
         bytes.append("?\0", 2); // '?' in UTF-16LE
@@ -125,8 +134,8 @@ bool DecodeAnsi(UINT codePage, const char* in, size_t len, bool strict, std::u16
     return true;
 }
 
-bool EncodeAnsi(UINT codePage, const char16_t* in, size_t len, const std::string& defaultChar, std::string& out,
-                bool* usedDefault)
+bool EncodeAnsi(UINT codePage, const char16_t* in, size_t len, const std::string& defaultChar, bool noBestFit,
+                std::string& out, bool* usedDefault)
 {
     iconv_t cd = t_converters.Get(codePage, false);
     if (cd == kNone)
@@ -138,12 +147,20 @@ bool EncodeAnsi(UINT codePage, const char16_t* in, size_t len, const std::string
         wide[2 * i + 1] = static_cast<char>(in[i] >> 8);
     }
     return Run(cd, wide.data(), wide.size(), out, [&](size_t offset) -> size_t {
-        out.append(defaultChar);
-        *usedDefault = true;
-        // A whole surrogate pair is one character.
         size_t unit = offset / 2;
+        std::string mapped = WindowsEncoding(codePage, in[unit], !noBestFit);
+        if (!mapped.empty())
+        {
+            out.append(mapped);
+            return 2;
+        }
+        *usedDefault = true;
+        // Windows converts UTF-16 units: a surrogate pair without a mapping is two defaults.
         bool pair = unit + 1 < len && in[unit] >= 0xD800 && in[unit] <= 0xDBFF && in[unit + 1] >= 0xDC00 &&
                     in[unit + 1] <= 0xDFFF;
+        out.append(defaultChar);
+        if (pair)
+            out.append(defaultChar);
         return pair ? 4 : 2;
     });
 }

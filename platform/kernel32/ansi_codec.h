@@ -9,11 +9,13 @@ namespace qm::kernel32
 {
 bool IsIconvCodePage(UINT codePage);
 
-// Undecodable bytes become '?' (one per byte); with strict the call fails.
+// Bytes Windows' table maps become that character; other undecodable bytes become '?' (one
+// per byte), or with strict the call fails.
 // false with strict on bad input; throws nothing.
 bool DecodeAnsi(UINT codePage, const char* in, size_t len, bool strict, std::u16string& out);
 
-// Characters the code page lacks become defaultChar; *usedDefault is set when that happened.
-bool EncodeAnsi(UINT codePage, const char16_t* in, size_t len, const std::string& defaultChar, std::string& out,
-                bool* usedDefault);
+// Characters the code page lacks become their best fit (unless noBestFit), else defaultChar,
+// one for each UTF-16 unit; *usedDefault is set when a default was written.
+bool EncodeAnsi(UINT codePage, const char16_t* in, size_t len, const std::string& defaultChar, bool noBestFit,
+                std::string& out, bool* usedDefault);
 } // namespace qm::kernel32

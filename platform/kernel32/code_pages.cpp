@@ -181,7 +181,8 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int 
         if (lpDefaultChar && *lpDefaultChar)
             defaultChar.assign(lpDefaultChar, strnlen(lpDefaultChar, 2));
         bool used = false;
-        if (!qm::kernel32::EncodeAnsi(cp, lpWideCharStr, len, defaultChar, bytes, &used))
+        if (!qm::kernel32::EncodeAnsi(cp, lpWideCharStr, len, defaultChar, (dwFlags & WC_NO_BEST_FIT_CHARS) != 0,
+                                      bytes, &used))
             return Fail(ERROR_INVALID_PARAMETER);
         if (lpUsedDefaultChar)
             *lpUsedDefaultChar = used ? TRUE : FALSE;

@@ -154,9 +154,66 @@ TEST_F(FreshMachine, AnsiCodePageDefaultsToGbk)
     EXPECT_EQ(std::string(back, n), gbk);
     EXPECT_FALSE(used);
 
+    // Windows converts UTF-16 units: a surrogate pair the code page lacks is two defaults.
     n = WideCharToMultiByte(CP_THREAD_ACP, 0, u"a\U0001F600", 3, back, sizeof(back), nullptr, &used);
-    EXPECT_EQ(std::string(back, n), "a?");
+    EXPECT_EQ(std::string(back, n), "a??");
     EXPECT_TRUE(used);
+}
+
+// Code page 936 is Windows' table, not plain GBK: a lone 0xFF is U+F8F5, and characters GBK
+// lacks are written as their best fit unless WC_NO_BEST_FIT_CHARS is given.
+TEST_F(FreshMachine, AnsiCodePageIsWindowsTableOf936)
+{
+    const struct
+    {
+        const char* what;
+        std::string bytes;
+        std::u16string wide;
+    } reads[] = {
+        {"lone 0xFF", "\xFF", u"\uF8F5"},
+        {"0xFF between letters", "a\xFF" "b", u"a\uF8F5b"},
+        {"euro sign", "\x80", u"\u20AC"},
+        {"full-width yen", "\xA3\xA4", u"\uFFE5"},
+    };
+    for (const auto& r : reads)
+    {
+        SCOPED_TRACE(r.what);
+        for (DWORD flags : {DWORD(0), DWORD(MB_ERR_INVALID_CHARS)})
+        {
+            char16_t wide[8] = {};
+            int n = MultiByteToWideChar(936, flags, r.bytes.data(), int(r.bytes.size()), wide, 8);
+            EXPECT_EQ(std::u16string(wide, n), r.wide) << flags;
+        }
+    }
+
+    const struct
+    {
+        const char* what;
+        std::u16string wide;
+        DWORD flags;
+        std::string bytes;
+        BOOL usedDefault;
+    } writes[] = {
+        {"yen sign, best fit", u"\u00A5", 0, "\xA3\xA4", FALSE},
+        {"yen sign, no best fit", u"\u00A5", WC_NO_BEST_FIT_CHARS, "?", TRUE},
+        {"cent and pound signs, best fit", u"\u00A2\u00A3", 0, "\xA1\xE9\xA1\xEA", FALSE},
+        {"U+F8F5 back to 0xFF", u"\uF8F5", WC_NO_BEST_FIT_CHARS, "\xFF", FALSE},
+        {"surrogate pair without a mapping", u"x\U0001F600y", 0, "x??y", TRUE},
+        {"surrogate pair, no best fit", u"\U0001F600", WC_NO_BEST_FIT_CHARS, "??", TRUE},
+    };
+    for (const auto& w : writes)
+    {
+        SCOPED_TRACE(w.what);
+        char bytes[16] = {};
+        BOOL used = 2;
+        int n = WideCharToMultiByte(936, w.flags, w.wide.data(), int(w.wide.size()), bytes, sizeof bytes, nullptr,
+                                    &used);
+        EXPECT_EQ(std::string(bytes, n), w.bytes);
+        EXPECT_EQ(used, w.usedDefault);
+        EXPECT_EQ(WideCharToMultiByte(936, w.flags, w.wide.data(), int(w.wide.size()), nullptr, 0, nullptr, nullptr),
+                  int(w.bytes.size()))
+            << "the size query";
+    }
 }
 
 TEST_F(FreshMachine, AnsiCodePageComesFromTheMachine)
