@@ -169,14 +169,21 @@ bool NeedsQuotes(const std::u16string& v)
     return false;
 }
 
+// The value as the name-string functions write it: values that are no strings as "#" and
+// the hex of their encoding.
+std::u16string AttrString(const NameAttr& a)
+{
+    std::u16string v;
+    if (!AttrText(a, &v))
+        v = u"#" + HexUpper(a.whole);
+    return v;
+}
+
 std::u16string ValueText(const NameAttr& a, bool quoting)
 {
     std::u16string v;
     if (!AttrText(a, &v))
-    {
-        // Values that are no strings are written as # and the hex of their encoding.
-        return u"#" + HexUpper(a.whole);
-    }
+        return AttrString(a);
     if (!quoting || !NeedsQuotes(v))
         return v;
     std::u16string q = u"\"";
@@ -248,8 +255,11 @@ bool FindAttrText(View name, const char* oid, std::u16string* pOut)
         return false;
     for (const auto& rdn : rdns)
         for (const auto& a : rdn)
-            if (a.oid == oid && AttrText(a, pOut))
+            if (a.oid == oid)
+            {
+                *pOut = AttrString(a);
                 return true;
+            }
     return false;
 }
 
@@ -368,7 +378,7 @@ QMAPI DWORD WINAPI CertGetNameStringW(PCCERT_CONTEXT pCertContext, DWORD dwType,
             // Lacking all of those, the first attribute of the name.
             std::vector<Rdn> rdns;
             if (SUCCEEDED(ParseName(name, &rdns)) && !rdns.empty() && !rdns[0].empty())
-                AttrText(rdns[0][0], &text);
+                text = AttrString(rdns[0][0]);
         }
         break;
     }

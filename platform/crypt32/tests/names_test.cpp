@@ -164,6 +164,10 @@ TEST_F(NamesTest, ValueThatIsNoStringIsWrittenAsHexOfItsEncoding)
               NameToStr(c, CERT_OID_NAME_STR | CERT_NAME_STR_REVERSE_FLAG));
     EXPECT_EQ(u"Octet Holder, " + hex, NameToStr(c, CERT_SIMPLE_NAME_STR));
     EXPECT_EQ(u"Octet Holder", DisplayName(c));
+    WCHAR attr[64] = {};
+    char uid[] = "0.9.2342.19200300.100.1.1";
+    EXPECT_EQ(hex.size() + 1, CertGetNameStringW(c, CERT_NAME_ATTR_TYPE, 0, uid, attr, 64));
+    EXPECT_EQ(hex, attr);
 
     // It goes into a store and comes out again like any other certificate.
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
