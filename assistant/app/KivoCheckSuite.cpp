@@ -32,7 +32,11 @@ class CKivoCheckSuite : public IKivoChecks
 public:
     std::u16string GetOSInfoText() override { return WideFromAcp(GetOSDescription().c_str()); }
     std::u16string GetIEVersionText() override { return WideFromAcp(GetIEVersion().c_str()); }
-    int GetUserType() override { return ::GetUserType(&m_common); }
+    int GetUserType() override
+    {
+        std::lock_guard lock(m_commonLock);
+        return ::GetUserType(&m_common);
+    }
     int CheckNetwork() override { return CheckUrlConnectivity(kMakerWebAddress) == 1 ? 1 : 0; }
     int CheckTrustedSites() override
     {
@@ -107,6 +111,7 @@ public:
             return 4;
         return 0;
     }
+    std::unique_lock<std::mutex> LockTokenChecks() override { return std::unique_lock(m_tokenLock); }
     int GetOSVersionCode() override { return g_osVersion.code; }
     bool IsWow64() override
     {
@@ -130,7 +135,9 @@ private:
         return nFiles == 0 ? 0 : 2;
     }
 
+    std::mutex m_tokenLock; // guards m_check
     CCheckBase m_check;
+    std::mutex m_commonLock; // guards m_common
     CComonCheck m_common;
 };
 } // namespace
