@@ -1,0 +1,109 @@
+// The USB-key job over the token device (SoftHSM2 behind the vendor library's name): one
+// token, the token pulled out and put back, and overlapping requests that all read it.
+#include <cstdlib>
+
+#include "AssistantFixtures.h"
+#include "KivoCheckSuite.h"
+
+namespace
+{
+// A machine with the middleware in place; the token answers come from the program's checks.
+struct TokenDeviceChecks : FakeChecks
+{
+    int EnumTokenSlots() override { return KivoChecks().EnumTokenSlots(); }
+    int GetTokenCertState() override { return KivoChecks().GetTokenCertState(); }
+    std::unique_lock<std::mutex> LockTokenChecks() override { return KivoChecks().LockTokenChecks(); }
+};
+
+class TokenJob : public FreshAssistantMachine
+{
+protected:
+    void SetUp() override
+    {
+        FreshAssistantMachine::SetUp();
+        // A token with an SM2 key and its certificate, valid for 30 days.
+        std::string m = m_dir.string();
+        std::string script = "set -e; q() { " QMCTL_PATH " --machine '" + m + "' \"$@\"; }; q init; "
+            "q token create 'Ostrel Ravo5150 CSP For Pellix v1.0' >/dev/null; "
+            "q key gen 'Ostrel Ravo5150 CSP For Pellix v1.0' signer 2 --sm2; "
+            "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:SM2 -out '" + m + "/ca.key' 2>/dev/null; "
+            "openssl req -x509 -new -key '" + m + "/ca.key' -out '" + m + "/ca.crt' -days 60 -subj /CN=CA -sm3 "
+            "-sigopt distid:1234567812345678 2>/dev/null; "
+            "q key issue 'Ostrel Ravo5150 CSP For Pellix v1.0' signer 2 CN=Holder '" + m + "/ca.key' '" + m +
+            "/ca.crt' --out '" + m + "/holder.der' >/dev/null";
+        ASSERT_EQ(0, std::system(("bash -c \"" + Escaped(script) + "\"").c_str()));
+    }
+    static std::string Escaped(const std::string& s)
+    {
+        std::string out;
+        for (char c : s)
+        {
+            if (c == '"' || c == '$' || c == '\\')
+                out += '\\';
+            out += c;
+        }
+        return out;
+    }
+    void Token(const char* verb)
+    {
+        std::string cmd = std::string(QMCTL_PATH) + " --machine '" + m_dir.string() + "' token " + verb;
+        ASSERT_EQ(0, std::system(cmd.c_str())) << verb;
+    }
+    // The codes of job 1's pairs after the middleware's own.
+    std::vector<std::u16string> UsbKeyCodes()
+    {
+        size_t before = m_dlg.m_results.size();
+        std::u16string out;
+        EXPECT_TRUE(DispatchSysCall(1, u"QV", &m_dlg, out));
+        m_dlg.PumpUntilDone(m_dlg.EndMarkers() + 1);
+        std::vector<std::u16string> codes;
+        for (size_t i = before; i < m_dlg.m_results.size(); ++i)
+            if (m_dlg.m_results[i].code.rfind(u"UKEY_", 0) == 0 && m_dlg.m_results[i].code != u"UKEY_WQ2322")
+                codes.push_back(m_dlg.m_results[i].code + u"/" + m_dlg.m_results[i].status);
+        return codes;
+    }
+    FakeDialog& m_dlg = NewFakeDialog<TokenDeviceChecks>();
+};
+} // namespace
+
+TEST_F(TokenJob, OneTokenPulledOutAndPutBack)
+{
+    using Codes = std::vector<std::u16string>;
+    EXPECT_EQ((Codes{u"UKEY_WQ2301/50", u"UKEY_WQ2372/100"}), UsbKeyCodes()) << "one token, one slot";
+    Token("pull");
+    EXPECT_EQ((Codes{u"UKEY_NO_KEY/50"}), UsbKeyCodes());
+    Token("insert");
+    EXPECT_EQ((Codes{u"UKEY_WQ2301/50", u"UKEY_WQ2372/100"}), UsbKeyCodes());
+}
+
+TEST_F(TokenJob, OverlappingRequestsTakeTurnsAtTheToken)
+{
+    // What the page did that crashed the program: four USB-key checks and two full checks
+    // at once, round after round, each round starting before the last one ended.
+    constexpr int kRounds = 50;
+    std::u16string out;
+    for (int round = 0; round < kRounds; ++round)
+    {
+        for (int cmd : {1, 1, 1, 1, 4, 4})
+            ASSERT_TRUE(DispatchSysCall(cmd, u"QV", &m_dlg, out));
+        for (int i = 0; i < 20; ++i)
+        {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+            Sleep(1);
+        }
+    }
+    m_dlg.PumpUntilDone(6 * kRounds);
+    int valid = 0, other = 0;
+    for (const auto& p : m_dlg.m_results)
+    {
+        if (p.code == u"UKEY_WQ2372")
+            ++valid;
+        else if (p.code == u"UKEY_NO_KEY" || p.code == u"UKEY_WQ2377" || p.code == u"UKEY_WQ2376" ||
+                 p.code == u"UKEY_WQ2374")
+            ++other;
+    }
+    EXPECT_EQ(6 * kRounds, valid) << "every request read the one token";
+    EXPECT_EQ(0, other);
+}
