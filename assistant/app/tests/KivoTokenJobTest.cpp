@@ -1,48 +1,16 @@
 // The USB-key job over the token device (SoftHSM2 behind the vendor library's name): one
 // token, the token pulled out and put back, and overlapping requests that all read it.
-#include <cstdlib>
-
-#include "AssistantFixtures.h"
-#include "KivoCheckSuite.h"
+#include "TokenDeviceChecks.h"
 
 namespace
 {
-// A machine with the middleware in place; the token answers come from the program's checks.
-struct TokenDeviceChecks : FakeChecks
-{
-    int EnumTokenSlots() override { return KivoChecks().EnumTokenSlots(); }
-    int GetTokenCertState() override { return KivoChecks().GetTokenCertState(); }
-    std::unique_lock<std::mutex> LockTokenChecks() override { return KivoChecks().LockTokenChecks(); }
-};
-
 class TokenJob : public FreshAssistantMachine
 {
 protected:
     void SetUp() override
     {
         FreshAssistantMachine::SetUp();
-        // A token with an SM2 key and its certificate, valid for 30 days.
-        std::string m = m_dir.string();
-        std::string script = "set -e; q() { " QMCTL_PATH " --machine '" + m + "' \"$@\"; }; q init; "
-            "q token create 'Ostrel Ravo5150 CSP For Pellix v1.0' >/dev/null; "
-            "q key gen 'Ostrel Ravo5150 CSP For Pellix v1.0' signer 2 --sm2; "
-            "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:SM2 -out '" + m + "/ca.key' 2>/dev/null; "
-            "openssl req -x509 -new -key '" + m + "/ca.key' -out '" + m + "/ca.crt' -days 60 -subj /CN=CA -sm3 "
-            "-sigopt distid:1234567812345678 2>/dev/null; "
-            "q key issue 'Ostrel Ravo5150 CSP For Pellix v1.0' signer 2 CN=Holder '" + m + "/ca.key' '" + m +
-            "/ca.crt' --out '" + m + "/holder.der' >/dev/null";
-        ASSERT_EQ(0, std::system(("bash -c \"" + Escaped(script) + "\"").c_str()));
-    }
-    static std::string Escaped(const std::string& s)
-    {
-        std::string out;
-        for (char c : s)
-        {
-            if (c == '"' || c == '$' || c == '\\')
-                out += '\\';
-            out += c;
-        }
-        return out;
+        ASSERT_EQ(0, MakeTokenMachine(m_dir));
     }
     void Token(const char* verb)
     {
