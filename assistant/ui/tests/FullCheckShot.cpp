@@ -45,7 +45,11 @@ int main(int argc, char** argv)
             180000);
         for (const auto& [code, status] : dlg.Pairs())
             std::printf("%s\t%s\n", Utf8(code).c_str(), Utf8(status).c_str());
-        std::printf("tip\t%s\n", Utf8(dlg.Tip()).c_str());
+        std::u16string tip = dlg.Tip();
+        for (char16_t& c : tip)
+            if (c == u'\n')
+                c = u' ';
+        std::printf("tip\t%s\n", Utf8(tip).c_str());
         if (!done)
         {
             std::fprintf(stderr, "assistant_fullcheck_shot: the full check did not end\n");
