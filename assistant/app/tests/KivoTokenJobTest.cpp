@@ -12,6 +12,13 @@ protected:
         FreshAssistantMachine::SetUp();
         ASSERT_EQ(0, MakeTokenMachine(m_dir));
     }
+    void TearDown() override
+    {
+        // A job that found no token leaves the library initialised on this machine's
+        // storage; the next test's machine is another one.
+        KivoChecks().GetTokenCertState();
+        FreshAssistantMachine::TearDown();
+    }
     void Token(const char* verb)
     {
         std::string cmd = std::string(QMCTL_PATH) + " --machine '" + m_dir.string() + "' token " + verb;
@@ -42,6 +49,10 @@ TEST_F(TokenJob, OneTokenPulledOutAndPutBack)
     EXPECT_EQ((Codes{u"UKEY_NO_KEY/50"}), UsbKeyCodes());
     Token("insert");
     EXPECT_EQ((Codes{u"UKEY_WQ2301/50", u"UKEY_WQ2372/100"}), UsbKeyCodes());
+    // A token whose storage is gone is no token either (SoftHSM2's free slot is left).
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir / "tokens"))
+        std::filesystem::remove_all(entry.path());
+    EXPECT_EQ((Codes{u"UKEY_NO_KEY/50"}), UsbKeyCodes());
 }
 
 TEST_F(TokenJob, OverlappingRequestsTakeTurnsAtTheToken)
