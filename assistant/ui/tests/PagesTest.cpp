@@ -368,4 +368,6 @@ TEST_F(Pages, CheckAndRepairWorkAfterTheToolbarsPages)
         }
     }
     EXPECT_TRUE(m_boxes.empty()) << Utf8(m_boxes.front().text);
+    auto png = std::filesystem::path(QM_TEST_OUTPUT_DIR) / "assistant-pages-repair-after-about.png";
+    ASSERT_TRUE(qm::web::RenderToPng(m_dlg->Browser().GetControl(), png));
 }
