@@ -2,12 +2,14 @@
 # Builds the kit and shows it at work on a machine of its own (a temporary directory): the
 # machine is set up with qmctl, the plug-ins' trust chains are installed, and pages driven by
 # nphost sign with an RSA key in a software provider and with an SM2 key on a USB token
-# (SoftHSM2). Every message the pages get is checked with openssl.
+# (SoftHSM2). Every message the pages get is checked with openssl. It ends with the environment
+# assistant's full check on that machine: in its window when there is a display, else the page is
+# saved as a PNG (build/demo/assistant-full-check.png) and the result codes it received are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)"
+cmake --build --preset default -j "${QM_JOBS:-$(nproc)}"
 
 work=$(mktemp -d /tmp/quillmark-demo.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -93,3 +95,17 @@ sed -e "s|@PROVIDER@|$aes|" -e "s|@CONTAINER@|$container|" -e "s|@CERT@|$(base64
   demo/enroll_install.js >"$work/enroll_install.js"
 nphost "$enrolling" "$work/enroll_install.js"
 qmctl store list user MY
+
+step "The environment assistant's full check on this machine"
+if [ -n "${DISPLAY:-}" ]; then
+  echo "The assistant's window shows the full check; close it to end the demo."
+  QM_PRESENT=gtk build/bin/QV_Assistant
+else
+  mkdir -p build/demo
+  shot=$PWD/build/demo/assistant-full-check.png
+  xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/assistant_fullcheck_shot "$shot" >"$work/codes.txt"
+  echo "result codes the page received (code, status):"
+  grep -v '^tip' "$work/codes.txt" | sed 's/^/  /'
+  sed -n 's/^tip\t/the page says: /p' "$work/codes.txt"
+  echo "the page: $shot"
+fi

@@ -32,16 +32,25 @@ class CKivoCheckSuite : public IKivoChecks
 public:
     std::u16string GetOSInfoText() override { return WideFromAcp(GetOSDescription().c_str()); }
     std::u16string GetIEVersionText() override { return WideFromAcp(GetIEVersion().c_str()); }
-    int GetUserType() override { return ::GetUserType(&m_common); }
+    int GetUserType() override
+    {
+        std::lock_guard lock(m_commonLock);
+        return ::GetUserType(&m_common);
+    }
     int CheckNetwork() override { return CheckUrlConnectivity(kMakerWebAddress) == 1 ? 1 : 0; }
     int CheckTrustedSites() override
     {
+        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegTrustedSite], 1) == 1 ||
                        CheckRegistryRows(&g_regCheckRows[kRegTrustedSite + 1], 1) == 1
                    ? 1
                    : 0;
     }
-    int CheckTrustedZoneRows() override { return CheckRegistryRows(&g_regCheckRows[kRegTrustedZone], 7); }
+    int CheckTrustedZoneRows() override
+    {
+        std::lock_guard lock(m_tableLock);
+        return CheckRegistryRows(&g_regCheckRows[kRegTrustedZone], 7);
+    }
     int CheckRootCerts() override { return ::CheckRootCerts(); }
     int CheckSignPlugin() override
     {
@@ -51,9 +60,14 @@ public:
     {
         return PluginState(kRegEnrollControlClass, kFilesEnrollPlugin32, kFilesEnrollPluginWow64);
     }
-    int CheckEnrollPluginFiles() override { return CheckFileRows(&g_fileCheckRows[kFilesEnrollPluginWow64], 3, 0, 0); }
+    int CheckEnrollPluginFiles() override
+    {
+        std::lock_guard lock(m_tableLock);
+        return CheckFileRows(&g_fileCheckRows[kFilesEnrollPluginWow64], 3, 0, 0);
+    }
     int CheckKeyControl() override
     {
+        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegKeyControlClass], 1) == 1 &&
                        CheckFileRows(&g_fileCheckRows[kFilesKeyControl], 1, 0, 0) == 0
                    ? 1
@@ -83,12 +97,17 @@ public:
     }
     int CheckMiddlewareComplete() override
     {
+        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegTokenCsp], 3) == 1 &&
                        CheckFileRows(&g_fileCheckRows[kFilesMiddleware], 12, 1, 0) == 0 && CheckDovraRunning() == 1
                    ? 1
                    : 0;
     }
-    int CheckMiddlewareRunKey() override { return CheckRegistryRows(&g_regCheckRows[kRegTrayProgram], 1); }
+    int CheckMiddlewareRunKey() override
+    {
+        std::lock_guard lock(m_tableLock);
+        return CheckRegistryRows(&g_regCheckRows[kRegTrayProgram], 1);
+    }
     int EnumTokenSlots() override { return ::EnumTokenSlots(&m_check); }
     int GetTokenCertState() override
     {
@@ -107,6 +126,7 @@ public:
             return 4;
         return 0;
     }
+    std::unique_lock<std::mutex> LockTokenChecks() override { return std::unique_lock(m_tokenLock); }
     int GetOSVersionCode() override { return g_osVersion.code; }
     bool IsWow64() override
     {
@@ -123,6 +143,7 @@ private:
     // 1 when the class row fails; else 0 when the files pass, 2 when they do not.
     int PluginState(int nClassRow, int nFiles32, int nFilesWow64)
     {
+        std::lock_guard lock(m_tableLock);
         if (CheckRegistryRows(&g_regCheckRows[nClassRow], 1) == 0)
             return 1;
         int nFiles = IsWow64() ? CheckFileRows(&g_fileCheckRows[nFilesWow64], 3, 0, 1)
@@ -130,7 +151,11 @@ private:
         return nFiles == 0 ? 0 : 2;
     }
 
+    // The compiled tables keep each row's last reading: overlapping jobs take turns at them.
+    std::mutex m_tableLock;
+    std::mutex m_tokenLock; // guards m_check
     CCheckBase m_check;
+    std::mutex m_commonLock; // guards m_common
     CComonCheck m_common;
 };
 } // namespace

@@ -2,6 +2,7 @@
 // answers with the value its result-code mapping reads.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
     // Of the first token: 0 valid, 1 no certificate, 2 expired, 3 expiring, 4 not yet valid,
     // -1 when it cannot be read.
     virtual int GetTokenCertState() = 0;
+    // The token checks share one library state: a job holds this from the slot enumeration
+    // to the certificate state, so that overlapping jobs take turns at the token.
+    virtual std::unique_lock<std::mutex> LockTokenChecks() { return {}; }
 
     // Facts the repairs need: the version code of the operating system, whether the
     // program runs under WOW64, and every file below a folder whose path ends with a name.

@@ -90,6 +90,7 @@ void RunUsbKeyJob(IKivoJobHost* pDlg)
         if (MiddlewareComplete(checks))
         {
             SendJobResult(pDlg, u"UKEY_WQ2322", u"25");
+            auto tokenTurn = checks.LockTokenChecks();
             int nTokens = checks.EnumTokenSlots();
             if (nTokens <= 0)
                 SendJobResult(pDlg, u"UKEY_NO_KEY", u"50");
@@ -242,6 +243,7 @@ void RunFullCheckJob(IKivoJobHost* pDlg)
         {
             SendJobResult(pDlg, u"UKEY_WQ2322", u"95");
             LogText(pDlg, u"USBKEY驱动安装完整");
+            auto tokenTurn = checks.LockTokenChecks();
             int nTokens = checks.EnumTokenSlots();
             if (nTokens <= 0)
             {

@@ -248,7 +248,7 @@ void RunRepairJob(IKivoJobHost* pDlg)
 void OpenSiteInBrowser(int n)
 {
     static const char16_t* const kSites[] = {
-        u"https://www.quillmark.example/",
+        u"https://www.quillmark.com.cn/", // the host the trusted-site rows name
         u"https://ebank.partner-bank.example/pweb/",
         u"https://ebank.partner-bank.example:8443/eweb/",
     };

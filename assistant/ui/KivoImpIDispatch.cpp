@@ -1,5 +1,6 @@
 #include "KivoImpIDispatch.h"
 
+#include <cmath>
 #include <string>
 
 #include "KivoDispatcher.h"
@@ -8,6 +9,8 @@
 namespace
 {
 constexpr DISPID kDispIdKivoSysCall = 1;
+// Not a command: the dispatcher answers it as any unknown id ("PARM ERR").
+constexpr int kNoSuchCmdId = -1;
 
 int ArgAsInt(const VARIANT& v)
 {
@@ -15,7 +18,13 @@ int ArgAsInt(const VARIANT& v)
     switch (p->vt)
     {
     case VT_R8:
-        return static_cast<int>(p->dblVal); // toward zero
+    {
+        // Toward zero; NaN, the infinities and numbers beyond an int name no command.
+        double d = std::trunc(p->dblVal);
+        if (!std::isfinite(d) || d < -2147483648.0 || d > 2147483647.0)
+            return kNoSuchCmdId;
+        return static_cast<int>(d);
+    }
     case VT_I4:
     case VT_INT:
         return p->lVal;

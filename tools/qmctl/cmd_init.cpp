@@ -33,7 +33,19 @@ const Fact kFacts[] = {
     {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"CurrentBuildNumber", u"7601"},
     {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"ProductName", u"Windows 7 Professional"},
     {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"CSDVersion", u"Service Pack 1"},
+    {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"EditionID", u"Professional"},
+    {u"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", u"ProductType", u"WinNT"},
+    {u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", u"PROCESSOR_ARCHITECTURE", u"x86"},
+    {u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", u"ProgramFilesDir", u"C:\\Program Files"},
+    {u"SOFTWARE\\Microsoft\\Internet Explorer", u"Version", u"8.0.7601.17514"},
 };
+
+// The logged-on user: an administrator, as on a machine set up by its owner, whose desktop
+// shell runs in the session (the shell's account is how programs find the user).
+const char16_t kUsersKey[] = u"SOFTWARE\\Quillmark\\Machine\\Users\\";
+const char16_t kShellKey[] = u"SOFTWARE\\Quillmark\\Machine\\Processes\\1948";
+const char16_t kUserSid[] = u"S-1-5-21-3623811015-3361044348-30300820-1000";
+const char16_t kUserGroups[] = u"Administrators\0Users\0";
 
 const char16_t kMachineStores[] = u"SOFTWARE\\Microsoft\\SystemCertificates";
 const char16_t kUserStores[] = u"Software\\Microsoft\\SystemCertificates";
@@ -114,6 +126,43 @@ LSTATUS EnsureFact(const Fact& fact)
     return st;
 }
 
+LSTATUS SetValue(const std::u16string& path, const char16_t* name, DWORD type, const std::u16string& data)
+{
+    HKEY key = nullptr;
+    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                 nullptr, &key, nullptr);
+    if (st != ERROR_SUCCESS)
+        return st;
+    if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
+        st = RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                            DWORD((data.size() + 1) * sizeof(char16_t)));
+    RegCloseKey(key);
+    return st;
+}
+
+// The account and its shell, unless the machine already has a session of its own.
+std::string EnsureLoggedOnUser()
+{
+    HKEY processes = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Quillmark\\Machine\\Processes", 0, KEY_READ, &processes) ==
+        ERROR_SUCCESS)
+    {
+        RegCloseKey(processes);
+        return "";
+    }
+    const std::u16string user = Utf16(UserName());
+    const std::u16string account = std::u16string(kUsersKey) + user;
+    const std::u16string groups(kUserGroups, sizeof(kUserGroups) / sizeof(char16_t) - 1);
+    LSTATUS st = SetValue(account, u"Sid", REG_SZ, kUserSid);
+    if (st == ERROR_SUCCESS)
+        st = SetValue(account, u"LocalGroups", REG_MULTI_SZ, groups);
+    if (st == ERROR_SUCCESS)
+        st = SetValue(kShellKey, u"ExeFile", REG_SZ, u"explorer.exe");
+    if (st == ERROR_SUCCESS)
+        st = SetValue(kShellKey, u"User", REG_SZ, user);
+    return st == ERROR_SUCCESS ? "" : "the logged-on user " + UserName() + ": " + StatusText(st);
+}
+
 int Run(const Args& args)
 {
     if (!args.empty())
@@ -131,6 +180,8 @@ int Run(const Args& args)
     for (const auto& fact : kFacts)
         if (LSTATUS st = EnsureFact(fact); st != ERROR_SUCCESS)
             return Fail("HKEY_LOCAL_MACHINE\\" + Utf8(fact.key) + " " + Utf8(fact.name) + ": " + StatusText(st));
+    if (auto e = EnsureLoggedOnUser(); !e.empty())
+        return Fail(e);
     if (HRESULT hr = RegisterServers(); FAILED(hr))
         return Fail("registering the platform's COM servers in " + qm::PlatformServerDirectory().string() + ": " +
                     HresultText(hr));
@@ -163,8 +214,12 @@ const CommandRegistration kInit({
     "init",
     "qmctl init\n",
     "  Makes the machine (again: nothing that exists is changed): the registry hives\n"
-    "  with the Windows 7 SP1 facts (Nls CodePage ACP 936, Language InstallLanguage\n"
-    "  0409, Windows NT\\CurrentVersion 6.1 build 7601 \"Windows 7 Professional\"),\n"
+    "  with the facts of a 32-bit Windows 7 Professional SP1 (Nls CodePage ACP 936,\n"
+    "  Language InstallLanguage 0409, Windows NT\\CurrentVersion 6.1 build 7601\n"
+    "  \"Windows 7 Professional\" EditionID Professional, ProductType WinNT, processor\n"
+    "  x86, ProgramFilesDir, Internet Explorer 8), the logged-on user (the Linux user's\n"
+    "  name, in Administrators and Users) with the desktop shell explorer.exe running\n"
+    "  as that user,\n"
     "  the system certificate stores of the machine and the user (ROOT, CA, MY,\n"
     "  Disallowed, TrustedPeople, TrustedPublisher, trust, REQUEST, each with its\n"
     "  Certificates, CRLs and CTLs keys),\n"

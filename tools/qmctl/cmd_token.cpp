@@ -6,10 +6,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <set>
 
 #include "command.h"
 #include "qm/csp_registration.h"
 #include "qm/machine.h"
+#include "qm/token_device.h"
 #include "reg_text.h"
 #include "reg_walk.h"
 #include "system_links.h"
@@ -75,7 +77,8 @@ int Create(const Args& args)
     std::string pin = Option(args, "--pin", "123456");
     std::string soPin = Option(args, "--so-pin", "12345678");
     std::string library = Option(args, "--library", "PellixCSP11_5150.dll");
-    std::string module = Option(args, "--module", "/usr/lib/softhsm/libsofthsm2.so");
+    // The device over SoftHSM2's storage: one slot for each token in its reader.
+    std::string module = Option(args, "--module", BuiltLibrary("pkcs11device.so").string());
 
     auto machine = qm::MachineDirectory();
     auto conf = machine / "softhsm2.conf";
@@ -132,25 +135,91 @@ int List()
     return kOk;
 }
 
+// The labels of the machine's tokens, from their providers' configuration.
+std::set<std::string> TokenLabels()
+{
+    std::set<std::string> labels;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return labels;
+    for (DWORD i = 0;; ++i)
+    {
+        char16_t name[260];
+        DWORD length = 260;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        char16_t label[260] = {};
+        DWORD size = sizeof label - sizeof(char16_t);
+        if (RegGetValueW(key, name, u"TokenLabel", RRF_RT_REG_SZ, nullptr, label, &size) == ERROR_SUCCESS)
+            labels.insert(Utf8(label));
+    }
+    RegCloseKey(key);
+    return labels;
+}
+
+// Takes a token out of its reader (pull) or puts it back (insert).
+int Move(const Args& args, bool pull)
+{
+    if (args.size() > 1)
+        return Fail("usage: qmctl token pull|insert [LABEL]", kUsage);
+    std::string label = args.empty() ? "QMTOKEN" : args[0];
+    if (!TokenLabels().count(label))
+        return Fail("no token " + label + " on this machine");
+    auto file = qm::RemovedTokensFile();
+    std::set<std::string> removed;
+    {
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty())
+                removed.insert(line);
+    }
+    if (pull)
+        removed.insert(label);
+    else
+        removed.erase(label);
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    auto next = file;
+    next += ".new";
+    {
+        std::ofstream out(next, std::ios::trunc);
+        for (const auto& l : removed)
+            out << l << "\n";
+        if (!out)
+            return Fail(next.string() + ": cannot be written");
+    }
+    std::filesystem::rename(next, file, ec);
+    if (ec)
+        return Fail(file.string() + ": " + ec.message());
+    return kOk;
+}
+
 int Run(const Args& args)
 {
     if (!args.empty() && args[0] == "create")
         return Create(Args(args.begin() + 1, args.end()));
     if (args.size() == 1 && args[0] == "list")
         return List();
-    return Fail("usage: qmctl token create PROVIDER ... | qmctl token list", kUsage);
+    if (!args.empty() && (args[0] == "pull" || args[0] == "insert"))
+        return Move(Args(args.begin() + 1, args.end()), args[0] == "pull");
+    return Fail("usage: qmctl token create PROVIDER ... | list | pull [LABEL] | insert [LABEL]", kUsage);
 }
 
 const CommandRegistration kToken({
     "token",
     "qmctl token create PROVIDER [--label L] [--pin P] [--so-pin S] [--library FILE.dll] [--module "
     "SO]\n"
-    "qmctl token list\n",
+    "qmctl token list\n"
+    "qmctl token pull|insert [LABEL]\n",
     "  create: makes a SoftHSM2 token (label QMTOKEN, PIN 123456 unless given) whose storage\n"
     "  lies in the machine, links the vendor's PKCS#11 library name (PellixCSP11_5150.dll)\n"
     "  and tokencsp.dll in the machine's System32, and registers PROVIDER under the provider\n"
     "  key (image tokencsp.dll, type 1) with its token configuration.\n"
-    "  list: the token providers of the machine.\n",
+    "  The vendor's library is the token device over SoftHSM2 (pkcs11device.so): one slot\n"
+    "  for each token, without SoftHSM2's free slot.\n"
+    "  list: the token providers of the machine.\n"
+    "  pull: takes the token LABEL (QMTOKEN unless given) out of its reader: its slot has\n"
+    "  no token present until insert puts it back.\n",
     Run,
 });
 } // namespace

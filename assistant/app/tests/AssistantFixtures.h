@@ -109,7 +109,8 @@ inline std::ostream& operator<<(std::ostream& os, const ResultPair& p)
 class FakeDialog : public IKivoJobHost
 {
 public:
-    FakeDialog()
+    explicit FakeDialog(std::unique_ptr<FakeChecks> checks = std::make_unique<FakeChecks>())
+        : m_pChecks(std::move(checks)), m_checks(*m_pChecks)
     {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof wc;
@@ -159,7 +160,8 @@ public:
         return n;
     }
 
-    FakeChecks m_checks;
+    std::unique_ptr<FakeChecks> m_pChecks;
+    FakeChecks& m_checks;
     CKivoLog m_log;
     CKivoJobState m_state;
     bool m_bindable = true;
@@ -210,9 +212,10 @@ private:
 
 // Workers are not tracked (their handles are closed at once) and may still be storing the
 // busy flag or leaving after the last pair arrived, so a test's dialog outlives the test.
+template <typename Checks = FakeChecks>
 inline FakeDialog& NewFakeDialog()
 {
     static auto* dialogs = new std::vector<std::unique_ptr<FakeDialog>>;
-    dialogs->push_back(std::make_unique<FakeDialog>());
+    dialogs->push_back(std::make_unique<FakeDialog>(std::make_unique<Checks>()));
     return *dialogs->back();
 }

@@ -1,6 +1,7 @@
 // The repair on a temporary machine: uninstallers, the stale key, the carried installers
 // and their exit codes, the address book, and the browser start.
 #include "AssistantFixtures.h"
+#include "CheckTables.h"
 #include "KivoRepair.h"
 
 using Pairs = std::vector<ResultPair>;
@@ -193,7 +194,7 @@ TEST_F(Repair, SitesOpenInTheBrowser)
     {
         int cmd;
         const char* site;
-    } cases[] = {{21, "https://www.quillmark.example/"},
+    } cases[] = {{21, "https://www.quillmark.com.cn/"},
                  {22, "https://ebank.partner-bank.example/pweb/"},
                  {23, "https://ebank.partner-bank.example:8443/eweb/"}};
     auto browser = OnDrive(u"C:\\Program Files\\Internet Explorer");
@@ -214,4 +215,10 @@ TEST_F(Repair, SitesOpenInTheBrowser)
         EXPECT_EQ(expected, Runs(browser));
     }
     EXPECT_TRUE(m_dlg.m_results.empty());
+
+    // The service's site is the host the pages' trusted-site rows (domain, then host) name.
+    std::string row = g_regCheckRows[kRegTrustedSite].keyPath;
+    std::string domain = row.substr(row.rfind('\\', row.size() - 5) + 1);
+    std::string host = domain.substr(domain.find('\\') + 1) + "." + domain.substr(0, domain.find('\\'));
+    EXPECT_EQ("https://" + host + "/", cases[0].site);
 }

@@ -3,6 +3,8 @@
 #include "MiddlewareVersion.h"
 #include "OSVersion.h"
 #include "SystemInfoChecks.h"
+#include "UserGroup.h"
+#include "qm/machine.h"
 
 namespace
 {
@@ -97,8 +99,28 @@ TEST_F(SystemChecks, DisplayTextOfWindows7And81)
     EXPECT_FALSE(IsWindows10());
 }
 
+TEST_F(SystemChecks, FreshMachineReadsAsWindows7ProfessionalWithAnAdministrator)
+{
+    char display[260] = {};
+    ASSERT_EQ(1, GetOSDisplayString(display));
+    EXPECT_STREQ("Microsoft Windows 7 Professional, 32-bit Service Pack 1 (build 7601)", display);
+    EXPECT_EQ("Microsoft Windows 7 Professional, 32-bit Service Pack 1 (build 7601)", GetOSDescription());
+    OSVersion version;
+    EXPECT_EQ(12, version.code);
+    EXPECT_EQ("Microsoft Windows seven Professional", version.name);
+    EXPECT_EQ("IE 8.0.7601.17514", GetIEVersion());
+    CComonCheck check;
+    char group[260] = {};
+    EXPECT_EQ(1, GetUserGroupName(group, &check));
+    EXPECT_STREQ("administrators", group);
+    EXPECT_EQ(1, GetUserType(&check)) << "the logged-on user is an administrator";
+}
+
 TEST_F(SystemChecks, BrowserVersionPrefersSvcVersion)
 {
+    qm::SetProcessElevated(true);
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Internet Explorer"));
+    qm::SetProcessElevated(false);
     EXPECT_EQ("unknown", GetIEVersion());
     SetText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer", "Version", "9.11.9600.18666");
     EXPECT_EQ("IE 9.11.9600.18666", GetIEVersion());

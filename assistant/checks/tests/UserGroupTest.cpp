@@ -14,6 +14,10 @@ protected:
     static void SetUpSession(const std::vector<std::u16string>& groups, const char* shellUser = "alice",
                              const char* shellExe = "Explorer.EXE")
     {
+        // Only this session: not the one qmctl init sets up.
+        qm::SetProcessElevated(true);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Quillmark\\Machine\\Processes");
+        qm::SetProcessElevated(false);
         SetText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmark\\Machine\\Users\\alice", "Sid", "S-1-5-21-7-8-9-1001");
         std::u16string list;
         for (const auto& g : groups)

@@ -132,10 +132,10 @@ function frameWindow(id) {
 }
 
 var showTypes = {
-  1: { frame: "mainframe1", name: "驱动检测" },
-  2: { frame: "mainframe2", name: "控件检测" },
-  3: { frame: "mainframe3", name: "系统检测" },
-  4: { frame: "mainframe", name: "检测" }
+  1: { frame: "mainframe1", name: "驱动检测", page: "QV_detectKey.htm" },
+  2: { frame: "mainframe2", name: "控件检测", page: "QV_detectCT.htm" },
+  3: { frame: "mainframe3", name: "系统检测", page: "QV_detectSys.htm" },
+  4: { frame: "mainframe", name: "检测", page: "QV_detectAll.htm" }
 };
 var curType = 4;
 var curFrame = null;
@@ -150,10 +150,48 @@ function setDisplay(doc, id, shown) {
   if (el) el.style.display = shown ? "" : "none";
 }
 
-function showResult(type) {
+// Runs then(win) with the type's detection page in its frame. The toolbar's help, login and
+// about pages are shown in that frame too: the detection page is brought back first.
+function withDetector(type, then) {
   var t = showTypes[type];
-  if (!t) return;
   var win = frameWindow(t.frame);
+  var el = document.getElementById(t.frame);
+  var ready = function (w) {
+    try {
+      return !!(w && w.document && typeof w.clearResults == "function");
+    } catch (e) {
+      return false;
+    }
+  };
+  if (ready(win) || !el || !win) {
+    then(win);
+    return;
+  }
+  el.onload = function () {
+    el.onload = null;
+    var w = frameWindow(t.frame);
+    if (ready(w)) then(w);
+  };
+  win.location.href = t.page;
+}
+
+function showResult(type) {
+  if (!showTypes[type]) return;
+  withDetector(type, function (win) {
+    startCheck(type, win);
+  });
+}
+
+// The repair button: the repair of the type's detection page.
+function startRepair(type) {
+  if (!showTypes[type]) return;
+  withDetector(type, function (win) {
+    if (win && typeof win.repairAll == "function") win.repairAll();
+  });
+}
+
+function startCheck(type, win) {
+  var t = showTypes[type];
   curType = type;
   curFrame = win;
   var tip = document.getElementById("topInfo" + type);

@@ -101,6 +101,20 @@ protected:
         return out;
     }
 
+    // A click where a person would click: the middle of the element as the page lays it out,
+    // on whatever is on top there. The id of what was clicked.
+    std::string ClickOn(const std::u16string& frame, const std::u16string& id)
+    {
+        return Eval(frame, u"(function(){var e=document.getElementById('" + id +
+                               u"');var r=e.getBoundingClientRect();"
+                               u"var t=document.elementFromPoint(r.left+r.width/2,r.top+r.height/2);"
+                               u"if(!t)return '';"
+                               u"['mousedown','mouseup'].forEach(function(n){t.dispatchEvent(new MouseEvent(n,"
+                               u"{bubbles:true,cancelable:true,view:window,button:0}));});"
+                               u"t.click();return t.id;})()");
+    }
+    std::string FramePage() { return Eval(u"mainframe", u"location.pathname.split('/').pop()"); }
+
     std::string Summary() { return Eval(u"mainframe", u"document.getElementById('summary').innerText"); }
     std::string Tip() { return Eval(u"", u"document.getElementById('topInfo4').innerText"); }
     bool WaitSummary() { return Pump([&] { return !Summary().empty() && Summary()[0] != '<'; }); }
@@ -317,4 +331,43 @@ TEST_F(Pages, OutsideTheAssistantTheIndexOnlyWarns)
     EXPECT_TRUE(FakeCalls().empty());
     browser.DestroyWindow();
     DestroyWindow(parent);
+}
+
+TEST_F(Pages, CheckAndRepairWorkAfterTheToolbarsPages)
+{
+    Open(kNoDriverCheck);
+    ASSERT_TRUE(WaitSummary());
+    ASSERT_TRUE(Pump([&] { return m_dlg->JobState().m_nBusy == 0; }));
+    SetScriptedResults(10, {{u"TITLE_CS", u"1"}, {u"REPAIR2", u"100"}, {u"REPAIR2", u"0"}});
+    size_t calls = FakeCalls().size();
+    const struct
+    {
+        const char16_t* tool;
+        const char* page;
+    } tools[] = {{u"m1_2", "help.htm"}, {u"m1_3", "logon.htm"}, {u"m1_4", "about.htm"}};
+    for (const auto& tool : tools)
+    {
+        SCOPED_TRACE(tool.page);
+        for (const char16_t* button : {u"m2_1", u"m2_2"})
+        {
+            ASSERT_EQ(Utf8(tool.tool), ClickOn(u"", tool.tool));
+            ASSERT_TRUE(Pump([&] { return FramePage() == tool.page; })) << FramePage();
+            ASSERT_TRUE(Pump([&] { return qm::web::IsLoaded(m_dlg->Browser().GetControl()); }));
+
+            // 立即检测 or 一键修复: the check page comes back and the job runs to its summary.
+            ASSERT_EQ(Utf8(button), ClickOn(u"", button));
+            ASSERT_TRUE(Pump([&] { return FakeCalls().size() == calls + 1; })) << Tip();
+            ++calls;
+            EXPECT_EQ(button == std::u16string(u"m2_1") ? 4 : 10, FakeCalls().back().nCmdId);
+            EXPECT_EQ("QV_detectAll.htm", FramePage());
+            const char* done = button == std::u16string(u"m2_1") ? "检测时间(" : "执行时间(";
+            ASSERT_TRUE(Pump([&] { return Tip().find(done) != std::string::npos; })) << Tip();
+            EXPECT_EQ("", Eval(u"", u"document.getElementById('topBtn4').style.display")) << "the buttons are back";
+            EXPECT_EQ("false", Eval(u"", u"document.getElementById('m1_1').disabled")) << "the toolbar works";
+            ASSERT_TRUE(Pump([&] { return m_dlg->JobState().m_nBusy == 0; }));
+        }
+    }
+    EXPECT_TRUE(m_boxes.empty()) << Utf8(m_boxes.front().text);
+    auto png = std::filesystem::path(QM_TEST_OUTPUT_DIR) / "assistant-pages-repair-after-about.png";
+    ASSERT_TRUE(qm::web::RenderToPng(m_dlg->Browser().GetControl(), png));
 }

@@ -1,6 +1,8 @@
 // window.external and the browser site as the control sees them, without a page.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "FakeDispatcher.h"
 #include "HtmlDialog.h"
 #include "oleauto.h"
@@ -123,6 +125,10 @@ TEST_F(ScriptBridge, CallsReachTheDispatcher)
     cases.push_back({{Arg(2), Arg(7)}, 2, u"", u""});                   // Args not a string: empty
     cases.push_back({{Arg(1), Arg()}, 1, u"", u""});
     cases.push_back({{Arg(3)}, 3, u"", u""}); // one argument: nothing read past it
+    // Numbers that are no int name no command, whatever a cast would have made of them.
+    for (double d : {1e10, -1e10, 4294967300.0, 2147483648.0, std::nan(""), HUGE_VAL, -HUGE_VAL})
+        cases.push_back({{Arg(d), Arg(u"QV")}, -1, u"QV", u"PARM ERR"});
+    cases.push_back({{Arg(2147483647.5), Arg(u"QV")}, 2147483647, u"QV", u"PARM ERR"});
     for (size_t i = 0; i < cases.size(); ++i)
     {
         VARIANT result;

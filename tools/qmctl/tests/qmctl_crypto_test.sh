@@ -72,6 +72,16 @@ q key delete "$TOKEN" rsa-sign || fail "delete a token container"
 expect "sm2-enc	exchange
 sm2-sign	signature" "$(q key containers "$TOKEN")" "token containers after delete"
 
+# The token pulled out of its reader and put back: the provider finds it only while it is in.
+expect pkcs11device.so "$(basename "$(readlink "$M/drive_c/Windows/System32/PellixCSP11_5150.dll")")" \
+    "the vendor library is the token device"
+q token pull || fail "token pull"
+q key containers "$TOKEN" >/dev/null 2>&1 && fail "containers of a pulled token"
+q token insert || fail "token insert"
+expect "sm2-enc	exchange
+sm2-sign	signature" "$(q key containers "$TOKEN")" "token containers once put back"
+q token pull NOSUCH 2>/dev/null && fail "pull a token the machine does not have"
+
 # Errors: a missing container, an unknown provider, a bad file.
 q key cert "$ENH" nowhere 1 "$W/user.crt" 2>/dev/null && fail "cert for a missing container"
 q key gen "No Such CSP" c 1 2>/dev/null && fail "unknown provider"

@@ -1,0 +1,12 @@
+// The labels of the tokens that are out of their reader.
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace qm::tokendevice
+{
+std::set<std::string> RemovedTokenLabels();
+// A PKCS#11 label field (32 characters, blank-padded) without its padding.
+std::string LabelText(const unsigned char (&label)[32]);
+} // namespace qm::tokendevice
