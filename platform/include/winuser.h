@@ -627,6 +627,7 @@ QMAPI HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 #define VK_DOWN 0x28
 #define VK_F4 0x73
 QMAPI SHORT WINAPI GetKeyState(int nVirtKey);
+QMAPI SHORT WINAPI GetAsyncKeyState(int vKey);
 
 // ---- Controls --------------------------------------------------------------------------
 #define WC_BUTTONW u"Button"
