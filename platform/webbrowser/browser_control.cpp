@@ -277,9 +277,11 @@ gboolean BrowserControl::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dial
     std::u16string text = ToUtf16(webkit_script_dialog_get_message(dialog));
     std::u16string caption;
     LRESULT answer = 0;
+    g_object_set_data(G_OBJECT(self->m_view), "qm-script-dialog", self);
     HRESULT hr = self->m_showUI->ShowMessage(self->m_hwnd, text.data(), caption.data(),
                                              type == WEBKIT_SCRIPT_DIALOG_ALERT ? kBoxAlert : kBoxConfirm, nullptr,
                                              0, &answer);
+    g_object_set_data(G_OBJECT(self->m_view), "qm-script-dialog", nullptr);
     if (type == WEBKIT_SCRIPT_DIALOG_CONFIRM)
         webkit_script_dialog_confirm_set_confirmed(dialog, hr == S_OK && answer == kIdOk);
     return TRUE;

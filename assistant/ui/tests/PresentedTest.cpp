@@ -256,6 +256,19 @@ TEST_F(Presented, BoxesAreModalWindowsOnScreen)
         EXPECT_GT(seen.shown, 0.97) << c.picture;
     }
 
+    // A result that arrives while the page waits in alert() is lost, and nothing hangs.
+    {
+        std::string during;
+        SetKivoMessageBox([&](HWND, const std::u16string&, const std::u16string&, UINT) {
+            during = Eval(u"mainframe", u"1");
+            return IDOK;
+        });
+        Eval(u"mainframe", u"alert('x')");
+        SetKivoMessageBox(nullptr);
+        EXPECT_EQ("<failed>", during);
+        EXPECT_EQ("2", Eval(u"mainframe", u"1+1"));
+    }
+
     // The busy notice, while a job runs; the page stays.
     {
         BoxSeen seen;

@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-extern char** environ;
 
 XDisplay::XDisplay(int width, int height)
 {
@@ -27,15 +25,22 @@ XDisplay::XDisplay(int width, int height)
     std::string fd = std::to_string(fds[1]);
     std::vector<const char*> argv = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                                      "-nolisten", "tcp", "-noreset", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv.data()), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    // Xvfb ends with this process, however it ends.
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(1);
+        close(fds[0]);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execvp("Xvfb", const_cast<char**>(argv.data()));
+        _exit(127);
+    }
     close(fds[1]);
-    if (rc != 0)
+    if (pid < 0)
     {
         close(fds[0]);
         return;
