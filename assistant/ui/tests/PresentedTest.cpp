@@ -14,8 +14,6 @@
 
 namespace
 {
-XDisplay* g_x = nullptr;
-
 const std::filesystem::path kOut = QM_TEST_OUTPUT_DIR;
 
 const ResultPairs kCheck = {
@@ -111,7 +109,7 @@ TEST_F(Presented, FullCheckOnScreenAndRepairByPointer)
     ASSERT_TRUE(WaitSummary());
     Settle();
 
-    cairo_surface_t* screen = g_x->Capture();
+    cairo_surface_t* screen = TestScreen().Capture();
     ASSERT_TRUE(screen);
     cairo_surface_write_to_png(screen, (kOut / "screen-full-check.png").c_str());
     // The page, as the engine draws it, is what the screen shows at the control's place.
@@ -129,7 +127,7 @@ TEST_F(Presented, FullCheckOnScreenAndRepairByPointer)
     // A real click on 一键修复 where the screen shows it.
     EXPECT_EQ("一键修复", Eval(u"", u"document.getElementById('m2_2').innerText"));
     POINT fix = ElementOnScreen(u"", u"m2_2");
-    g_x->Click(fix.x, fix.y);
+    TestScreen().Click(fix.x, fix.y);
     ASSERT_TRUE(Pump([&] { return Tip().find("执行时间(") != std::string::npos; })) << Tip();
     auto calls = FakeCalls();
     ASSERT_EQ(2u, calls.size());
@@ -137,7 +135,7 @@ TEST_F(Presented, FullCheckOnScreenAndRepairByPointer)
     EXPECT_EQ(u"QV", calls[1].strArgs);
     EXPECT_EQ("TITLE_CS,REPAIR2", Eval(u"mainframe", u"errcodes.join(',')"));
     Settle();
-    g_x->CaptureToPng(kOut / "screen-repair.png");
+    TestScreen().CaptureToPng(kOut / "screen-repair.png");
 }
 
 TEST_F(Presented, PointerWheelKeysAndFocusReachThePage)
@@ -149,7 +147,7 @@ TEST_F(Presented, PointerWheelKeysAndFocusReachThePage)
     POINT results = ElementOnScreen(u"mainframe", u"summary");
     EXPECT_EQ("0", Eval(u"mainframe", u"window.scrollY"));
     for (int i = 0; i < 3; ++i)
-        g_x->Click(results.x, results.y, 5);
+        TestScreen().Click(results.x, results.y, 5);
     EXPECT_TRUE(Pump([&] { return Eval(u"mainframe", u"window.scrollY") != "0"; }, 3000));
 
     // A text field: a click gives it the focus, keys type into it.
@@ -159,17 +157,17 @@ TEST_F(Presented, PointerWheelKeysAndFocusReachThePage)
               u"document.addEventListener('keydown',function(e){keys.push((e.ctrlKey?'^':'')+e.key)},true);"
               u"document.addEventListener('contextmenu',function(){menus++},true);})()");
     POINT probe = ElementOnScreen(u"", u"probe");
-    g_x->Click(probe.x, probe.y);
+    TestScreen().Click(probe.x, probe.y);
     ASSERT_TRUE(Pump([&] { return Eval(u"", u"document.activeElement.id") == "probe"; }, 3000));
-    g_x->Key("a");
-    g_x->Key("b");
+    TestScreen().Key("a");
+    TestScreen().Key("b");
     ASSERT_TRUE(Pump([&] { return Eval(u"", u"document.getElementById('probe').value") == "ab"; }, 3000));
 
     // Ctrl+O, Ctrl+P and Ctrl+N never reach the page; other shortcuts do.
     for (const char* k : {"o", "p", "n"})
-        g_x->Key(k, true);
-    g_x->Key("a", true); // select all
-    g_x->Key("x");       // replaces the selection
+        TestScreen().Key(k, true);
+    TestScreen().Key("a", true); // select all
+    TestScreen().Key("x");       // replaces the selection
     ASSERT_TRUE(Pump([&] { return Eval(u"", u"document.getElementById('probe').value") == "x"; }, 3000))
         << Eval(u"", u"document.getElementById('probe').value");
     std::string keys = Eval(u"", u"keys.join(' ')");
@@ -179,9 +177,9 @@ TEST_F(Presented, PointerWheelKeysAndFocusReachThePage)
     EXPECT_NE(std::string::npos, keys.find("^a")) << keys;
 
     // A right click reaches the page, but no menu opens.
-    cairo_surface_t* before = g_x->Capture();
+    cairo_surface_t* before = TestScreen().Capture();
     POINT header{probe.x + 250, probe.y}; // the top page, beside the field
-    g_x->Click(header.x, header.y, 3);
+    TestScreen().Click(header.x, header.y, 3);
     ASSERT_TRUE(Pump([&] { return Eval(u"", u"menus") == "1"; }, 3000));
     Settle();
     bool menuShown = false;
@@ -192,7 +190,7 @@ TEST_F(Presented, PointerWheelKeysAndFocusReachThePage)
             menuShown = true;
     g_list_free(tops);
     EXPECT_FALSE(menuShown);
-    cairo_surface_t* after = g_x->Capture();
+    cairo_surface_t* after = TestScreen().Capture();
     EXPECT_GT(MatchingShare(before, header.x, header.y, after, header.x, header.y, 300, 300), 0.99);
     cairo_surface_destroy(before);
     cairo_surface_destroy(after);
@@ -217,12 +215,12 @@ void AnswerNextBox(int id, const std::string& picture, BoxSeen* seen)
         WCHAR caption[128] = {};
         GetWindowTextW(box, caption, 128);
         seen->caption = caption;
-        cairo_surface_t* screen = g_x->Capture();
+        cairo_surface_t* screen = TestScreen().Capture();
         cairo_surface_write_to_png(screen, (kOut / picture).c_str());
         seen->shown = ShownOnScreen(box, screen);
         cairo_surface_destroy(screen);
         RECT b = WindowRect(GetDlgItem(box, id));
-        g_x->Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+        TestScreen().Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
         seen->answered = true;
         return false;
     });
@@ -356,19 +354,3 @@ TEST_F(Presented, PagesFromElsewhereCannotReachTheHost)
     }
 }
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    XDisplay x(1280, 1024);
-    if (!x.IsUp())
-    {
-        std::fprintf(stderr, "Xvfb did not start\n");
-        return 1;
-    }
-    setenv("QM_PRESENT", "gtk", 1);
-    g_x = &x;
-    int rc = RUN_ALL_TESTS();
-    g_x = nullptr;
-    return rc;
-}

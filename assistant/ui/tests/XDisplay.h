@@ -39,3 +39,6 @@ private:
 // Share of the pixels of the rectangle of `a` at (ax, ay) that match `b` at (bx, by)
 // within a small colour distance.
 double MatchingShare(cairo_surface_t* a, int ax, int ay, cairo_surface_t* b, int bx, int by, int width, int height);
+
+// The X server of this test program, started by its main before any test runs.
+XDisplay& TestScreen();
