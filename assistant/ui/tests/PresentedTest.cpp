@@ -3,6 +3,7 @@
 // input (XTest), message boxes as windows, and the bridge shut to pages from elsewhere.
 #include <gtk/gtk.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -136,6 +137,48 @@ TEST_F(Presented, FullCheckOnScreenAndRepairByPointer)
     EXPECT_EQ("TITLE_CS,REPAIR2", Eval(u"mainframe", u"errcodes.join(',')"));
     Settle();
     TestScreen().CaptureToPng(kOut / "screen-repair.png");
+}
+
+TEST_F(Presented, ResultsShowWhileTheWorkerRuns)
+{
+    // The worker sends the first half, then waits; the screen shows what came so far.
+    const size_t half = kCheck.size() / 2;
+    ResultPairs first(kCheck.begin(), kCheck.begin() + static_cast<long>(half));
+    ResultPairs rest(kCheck.begin() + static_cast<long>(half), kCheck.end());
+    std::atomic<bool> release{false};
+    struct Release
+    {
+        std::atomic<bool>& flag;
+        ~Release() { flag = true; } // the worker never outwaits a failed test
+    } releaseAtEnd{release};
+    SetAfterJob([&](IKivoJobHost* host) {
+        while (!release)
+            Sleep(20);
+        for (const auto& [code, status] : rest)
+        {
+            {
+                std::lock_guard lock(host->JobState().m_resultLock);
+                host->JobState().m_arrResultArgs = {code, status};
+                SendMessageW(host->GetResultWindow(), WM_KIVO_RESULT, 0, 0);
+            }
+        }
+    });
+    Open(first);
+    ASSERT_TRUE(Pump([&] { return Eval(u"mainframe", u"errcodes.length") == std::to_string(half); }));
+    Settle();
+    EXPECT_NE(std::string::npos, Tip().find("已完成 " + Utf8(first.back().second) + "%")) << Tip();
+    cairo_surface_t* screen = TestScreen().Capture();
+    cairo_surface_write_to_png(screen, (kOut / "screen-running.png").c_str());
+    auto pageFile = kOut / "page-running.png";
+    ASSERT_TRUE(qm::web::RenderToPng(m_dlg->Browser().GetControl(), pageFile));
+    cairo_surface_t* page = LoadPng(pageFile);
+    RECT rc = WindowRect(Control());
+    EXPECT_GT(MatchingShare(screen, rc.left, rc.top, page, 0, 0, rc.right - rc.left, rc.bottom - rc.top), 0.97);
+    cairo_surface_destroy(page);
+    cairo_surface_destroy(screen);
+    release = true;
+    ASSERT_TRUE(WaitSummary());
+    EXPECT_NE(std::string::npos, Summary().find("USBKey检测结果："));
 }
 
 TEST_F(Presented, PointerWheelKeysAndFocusReachThePage)
