@@ -1,6 +1,6 @@
-// Message boxes of the HTML-UI host. The platform has no MessageBox yet, so the boxes go
-// through one replaceable function; until one is set they are written to standard error
-// and answered with IDOK.
+// Message boxes of the HTML-UI host. They go through one replaceable function so tests can
+// record and answer them; by default it is MessageBoxW (a real modal box when windows are
+// presented).
 #pragma once
 
 #include <functional>
@@ -8,8 +8,8 @@
 
 #include "windows.h"
 
-constexpr UINT KIVO_MB_OK = 0x00000000;
-constexpr UINT KIVO_MB_ICONERROR = 0x00000010;
+constexpr UINT KIVO_MB_OK = MB_OK;
+constexpr UINT KIVO_MB_ICONERROR = MB_ICONERROR;
 
 using KivoMessageBoxProc = std::function<int(HWND hWnd, const std::u16string& strText,
                                              const std::u16string& strCaption, UINT uType)>;

@@ -607,6 +607,31 @@ QMAPI BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
 QMAPI LONG WINAPI GetDialogBaseUnits(void);
 QMAPI HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 
+// ---- Message boxes ---------------------------------------------------------------------
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONMASK 0x000000F0L
+#define MB_DEFMASK 0x00000F00L
+// A modal box owned by hWnd's top-level window; the id of the button chosen, 0 on failure.
+QMAPI int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+QMAPI int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+
 // ---- Keys ------------------------------------------------------------------------------
 #define VK_LBUTTON 0x01
 #define VK_BACK 0x08
@@ -627,6 +652,7 @@ QMAPI HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 #define VK_DOWN 0x28
 #define VK_F4 0x73
 QMAPI SHORT WINAPI GetKeyState(int nVirtKey);
+QMAPI SHORT WINAPI GetAsyncKeyState(int vKey);
 
 // ---- Controls --------------------------------------------------------------------------
 #define WC_BUTTONW u"Button"

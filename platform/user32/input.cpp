@@ -1,5 +1,6 @@
 // Mouse and keyboard input: the cursor, injected events turned into messages when the
 // thread takes them, mouse-leave tracking, and the idle hook of modal loops.
+#include <atomic>
 #include <mutex>
 
 #include "qm/windowing.h"
@@ -15,7 +16,16 @@ std::mutex g_cursorLock;
 bool g_leftDown = false;
 
 thread_local IdleHook t_idleHook;
+
+// Which keys are down, as the keyboard last reported them.
+std::atomic<bool> g_keysDown[256];
 } // namespace
+
+void SetKeyDown(UINT vk, bool down)
+{
+    if (vk < 256)
+        g_keysDown[vk] = down;
+}
 
 void QueueInput(const InputEvent& e, HWND target)
 {
@@ -83,6 +93,7 @@ bool TakeInputMessage(ThreadQueue& q)
     }
     if (e.kind == InputKind::KeyDown || e.kind == InputKind::KeyUp)
     {
+        SetKeyDown(e.vk, e.kind == InputKind::KeyDown);
         HWND target = q.focus ? q.focus : q.active;
         if (target && IsWindow(target))
             PostTo(target, e.kind == InputKind::KeyDown ? WM_KEYDOWN : WM_KEYUP, e.vk,
@@ -236,8 +247,12 @@ QMAPI SHORT WINAPI GetKeyState(int nVirtKey)
 {
     if (nVirtKey == VK_LBUTTON && g_leftDown)
         return static_cast<SHORT>(0x8000);
+    if (nVirtKey > 0 && nVirtKey < 256 && g_keysDown[nVirtKey])
+        return static_cast<SHORT>(0x8000);
     return 0;
 }
+
+QMAPI SHORT WINAPI GetAsyncKeyState(int vKey) { return GetKeyState(vKey); }
 
 QMAPI BOOL WINAPI TrackMouseEvent(LPTRACKMOUSEEVENT lpEventTrack)
 {

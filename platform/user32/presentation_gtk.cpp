@@ -1,6 +1,8 @@
 // Presentation in GTK 3 windows, when a display is present and the machine asks for it
 // ($QM_PRESENT=gtk): each visible top-level window gets an undecorated GTK pop-up at its
-// place that shows its surface; the pointer and keys of that window become input.
+// place that shows its surface; the pointer and keys of that window become input. A child
+// window that is drawn by a GTK widget of its own (the WebBrowser control's page) has that
+// widget placed over the surface at the child's place, taking its own pointer and keys.
 #include <gtk/gtk.h>
 
 #include <cstdlib>
@@ -21,6 +23,60 @@ std::map<HWND, GtkWidget*>& Shown()
 {
     static auto* shown = new std::map<HWND, GtkWidget*>;
     return *shown;
+}
+
+// Child windows drawn by their own widgets; each widget is referenced here until it goes.
+std::map<HWND, GtkWidget*>& Embedded()
+{
+    static auto* embedded = new std::map<HWND, GtkWidget*>;
+    return *embedded;
+}
+
+GtkWidget* FixedOf(GtkWidget* window) { return gtk_bin_get_child(GTK_BIN(window)); }
+
+bool IsEmbedded(GtkWidget* widget)
+{
+    for (auto& [child, w] : Embedded())
+        if (widget == w || gtk_widget_is_ancestor(widget, w))
+            return true;
+    return false;
+}
+
+// Puts the root's embedded widgets at their children's places in its pop-up.
+void PlaceEmbedded(HWND root, GtkWidget* window)
+{
+    GtkWidget* fixed = FixedOf(window);
+    RECT wr;
+    GetWindowRect(root, &wr);
+    for (auto& [child, widget] : Embedded())
+    {
+        if (!IsWindow(child) || RootOf(child) != root)
+            continue;
+        RECT cr;
+        GetWindowRect(child, &cr);
+        int x = cr.left - wr.left, y = cr.top - wr.top;
+        if (gtk_widget_get_parent(widget) != fixed)
+        {
+            if (GtkWidget* old = gtk_widget_get_parent(widget))
+                gtk_container_remove(GTK_CONTAINER(old), widget);
+            gtk_fixed_put(GTK_FIXED(fixed), widget, x, y);
+        }
+        else
+            gtk_fixed_move(GTK_FIXED(fixed), widget, x, y);
+        gtk_widget_set_size_request(widget, cr.right - cr.left, cr.bottom - cr.top);
+        gtk_widget_set_visible(widget, IsWindowVisible(child));
+    }
+}
+
+void OnEmbeddedDestroyed(GtkWidget* widget, gpointer)
+{
+    for (auto it = Embedded().begin(); it != Embedded().end(); ++it)
+        if (it->second == widget)
+        {
+            Embedded().erase(it);
+            g_object_unref(widget);
+            return;
+        }
 }
 
 bool Wanted()
@@ -55,11 +111,13 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data)
     return TRUE;
 }
 
-gboolean OnButton(GtkWidget*, GdkEventButton* e, gpointer data)
+gboolean OnButton(GtkWidget* area, GdkEventButton* e, gpointer data)
 {
     HWND hwnd = static_cast<HWND>(data);
     if (e->button != 1)
         return TRUE;
+    if (e->type == GDK_BUTTON_PRESS)
+        gtk_widget_grab_focus(area); // the keys are the window's again
     POINT pt = ScreenPoint(hwnd, e->x, e->y);
     if (e->type == GDK_BUTTON_PRESS)
         QueueInput({InputKind::Down, pt}, hwnd);
@@ -104,11 +162,37 @@ UINT VirtualKey(guint keyval)
     return 0;
 }
 
-gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer data)
+UINT ModifierKey(guint keyval)
 {
-    if (UINT vk = VirtualKey(e->keyval))
-        QueueInput({e->type == GDK_KEY_PRESS ? InputKind::KeyDown : InputKind::KeyUp, {}, vk},
-                   static_cast<HWND>(data));
+    switch (keyval)
+    {
+    case GDK_KEY_Control_L:
+    case GDK_KEY_Control_R:
+        return VK_CONTROL;
+    case GDK_KEY_Shift_L:
+    case GDK_KEY_Shift_R:
+        return VK_SHIFT;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R:
+        return VK_MENU;
+    }
+    return 0;
+}
+
+gboolean OnKey(GtkWidget* window, GdkEventKey* e, gpointer data)
+{
+    bool down = e->type == GDK_KEY_PRESS;
+    UINT vk = VirtualKey(e->keyval);
+    if (UINT mod = ModifierKey(e->keyval))
+        SetKeyDown(mod, down);
+    else if (vk)
+        SetKeyDown(vk, down);
+    // A widget of a child window with the focus takes the key itself.
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+    if (focus && IsEmbedded(focus))
+        return FALSE;
+    if (vk)
+        QueueInput({down ? InputKind::KeyDown : InputKind::KeyUp, {}, vk}, static_cast<HWND>(data));
     return TRUE;
 }
 } // namespace
@@ -144,11 +228,16 @@ void PresentWindow(HWND hwnd)
     if (!widget)
     {
         widget = gtk_window_new(GTK_WINDOW_POPUP);
+        GtkWidget* fixed = gtk_fixed_new();
+        gtk_container_add(GTK_CONTAINER(widget), fixed);
         GtkWidget* area = gtk_drawing_area_new();
-        gtk_container_add(GTK_CONTAINER(widget), area);
+        gtk_fixed_put(GTK_FIXED(fixed), area, 0, 0);
+        gtk_widget_set_can_focus(area, TRUE);
+        g_object_set_data(G_OBJECT(widget), "qm-area", area);
         gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
         gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
         gtk_widget_set_can_focus(widget, TRUE);
+        gtk_window_set_accept_focus(GTK_WINDOW(widget), TRUE);
         g_signal_connect(area, "draw", G_CALLBACK(OnDraw), hwnd);
         g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), hwnd);
         g_signal_connect(area, "button-press-event", G_CALLBACK(OnButton), hwnd);
@@ -157,11 +246,18 @@ void PresentWindow(HWND hwnd)
         g_signal_connect(widget, "key-release-event", G_CALLBACK(OnKey), hwnd);
     }
     gtk_window_move(GTK_WINDOW(widget), r.left, r.top);
+    auto* area = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(widget), "qm-area"));
+    gtk_widget_set_size_request(area, r.right - r.left, r.bottom - r.top);
     gtk_widget_set_size_request(widget, r.right - r.left, r.bottom - r.top);
     gtk_window_resize(GTK_WINDOW(widget), r.right - r.left, r.bottom - r.top);
+    PlaceEmbedded(hwnd, widget);
     if (!gtk_widget_get_visible(widget))
-        gtk_widget_show_all(widget);
-    gtk_widget_queue_draw(widget);
+    {
+        gtk_widget_show(FixedOf(widget));
+        gtk_widget_show(area);
+        gtk_widget_show(widget);
+    }
+    gtk_widget_queue_draw(area);
 }
 
 void PresentHide(HWND hwnd)
@@ -169,8 +265,28 @@ void PresentHide(HWND hwnd)
     auto it = Shown().find(hwnd);
     if (it == Shown().end())
         return;
+    // The embedded widgets outlive the pop-up: they come back when the window is shown again.
+    GtkWidget* fixed = FixedOf(it->second);
+    for (auto& [child, widget] : Embedded())
+        if (gtk_widget_get_parent(widget) == fixed)
+            gtk_container_remove(GTK_CONTAINER(fixed), widget);
     gtk_widget_destroy(it->second);
     Shown().erase(it);
+}
+
+bool PresentChildWidget(HWND child, void* widget)
+{
+    if (!IsPresenting() || !IsWindow(child) || !widget)
+        return false;
+    auto* w = static_cast<GtkWidget*>(widget);
+    if (Embedded().count(child))
+        return false;
+    g_object_ref_sink(w);
+    Embedded()[child] = w;
+    g_signal_connect(w, "destroy", G_CALLBACK(OnEmbeddedDestroyed), nullptr);
+    if (HWND root = RootOf(child); root && IsWindowVisible(root))
+        PresentWindow(root);
+    return true;
 }
 
 void PresentPump(bool block)

@@ -9,4 +9,5 @@ void PresentWindow(HWND) {}
 void PresentHide(HWND) {}
 void PresentPump(bool) {}
 void* PresentedWidget(HWND) { return nullptr; }
+bool PresentChildWidget(HWND, void*) { return false; }
 } // namespace qm::win

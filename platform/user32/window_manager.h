@@ -104,6 +104,8 @@ void UpdateScrollBar(HWND hwnd, int max, int page, int pos);
 
 // Input.
 void ClearInputState(HWND hwnd);
+// The keyboard's report of a key going down or up (GetKeyState, GetAsyncKeyState).
+void SetKeyDown(UINT vk, bool down);
 void RunIdleHook(HWND dialog);
 bool HasIdleHook();
 

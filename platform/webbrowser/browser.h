@@ -31,8 +31,9 @@ std::string VariantToJson(const VARIANT& value);
 // The res: protocol: res://<module file>/<resource name>, the name of an RT_HTML resource.
 void ServeResource(WebKitURISchemeRequest* request);
 
-// window.external: the script every frame gets, and the calls it makes to the host.
-const char* ExternalScript();
+// window.external: the script the program's res: frames get, and the calls it makes to
+// the host (refused for everything else).
+std::string ExternalScript();
 bool IsExternalRequest(WebKitURISchemeRequest* request);
 void ServeExternal(BrowserControl* control, WebKitURISchemeRequest* request);
 

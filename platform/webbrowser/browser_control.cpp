@@ -1,5 +1,7 @@
-// The control object: a WebKit view in an off-screen GTK window, a stand-in child window
-// for the container, and the wiring from the view's signals to the host's site and sink.
+// The control object: a WebKit view, a stand-in child window for the container, and the
+// wiring from the view's signals to the host's site and sink. While windows are presented
+// the view is shown live at the child window's place; otherwise it lives in an off-screen
+// GTK window.
 #include <cairo.h>
 
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include "oleauto.h"
 #include "winbase.h"
 #include "qm/webbrowser.h"
+#include "qm/windowing.h"
 
 namespace qm::web
 {
@@ -80,6 +83,8 @@ BrowserControl::~BrowserControl()
         g_object_set_data(G_OBJECT(m_view), "qm-control", nullptr);
     if (m_window)
         gtk_widget_destroy(m_window);
+    else if (m_view)
+        gtk_widget_destroy(GTK_WIDGET(m_view)); // shown in the presented window
     if (m_uiHandler)
         m_uiHandler->Release();
     if (m_showUI)
@@ -95,8 +100,11 @@ bool BrowserControl::Start(int width, int height)
     if (!gtk_init_check(nullptr, nullptr))
         return false;
     WebKitUserContentManager* content = webkit_user_content_manager_new();
-    WebKitUserScript* external = webkit_user_script_new(ExternalScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                                        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    // Only the program's own pages get window.external.
+    static const gchar* const kOwnPages[] = {"res://*/*", nullptr};
+    WebKitUserScript* external =
+        webkit_user_script_new(ExternalScript().c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kOwnPages, nullptr);
     webkit_user_content_manager_add_script(content, external);
     webkit_user_script_unref(external);
     m_view = WEBKIT_WEB_VIEW(
@@ -105,10 +113,15 @@ bool BrowserControl::Start(int width, int height)
     if (const char* console = std::getenv("QM_WEB_CONSOLE"); console && *console == '1')
         g_object_set(webkit_web_view_get_settings(m_view), "enable-write-console-messages-to-stdout", TRUE, nullptr);
     g_object_set_data(G_OBJECT(m_view), "qm-control", this);
-    m_window = gtk_offscreen_window_new();
-    gtk_window_set_default_size(GTK_WINDOW(m_window), width, height);
-    gtk_container_add(GTK_CONTAINER(m_window), GTK_WIDGET(m_view));
-    gtk_widget_show_all(m_window);
+    if (qm::win::PresentChildWidget(m_hwnd, m_view))
+        gtk_widget_show(GTK_WIDGET(m_view));
+    else
+    {
+        m_window = gtk_offscreen_window_new();
+        gtk_window_set_default_size(GTK_WINDOW(m_window), width, height);
+        gtk_container_add(GTK_CONTAINER(m_window), GTK_WIDGET(m_view));
+        gtk_widget_show_all(m_window);
+    }
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(m_view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
@@ -264,9 +277,11 @@ gboolean BrowserControl::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dial
     std::u16string text = ToUtf16(webkit_script_dialog_get_message(dialog));
     std::u16string caption;
     LRESULT answer = 0;
+    g_object_set_data(G_OBJECT(self->m_view), "qm-script-dialog", self);
     HRESULT hr = self->m_showUI->ShowMessage(self->m_hwnd, text.data(), caption.data(),
                                              type == WEBKIT_SCRIPT_DIALOG_ALERT ? kBoxAlert : kBoxConfirm, nullptr,
                                              0, &answer);
+    g_object_set_data(G_OBJECT(self->m_view), "qm-script-dialog", nullptr);
     if (type == WEBKIT_SCRIPT_DIALOG_CONFIRM)
         webkit_script_dialog_confirm_set_confirmed(dialog, hr == S_OK && answer == kIdOk);
     return TRUE;

@@ -1,10 +1,34 @@
 // The document object model the host sees: documents, frame collections and frame windows
 // are addresses (a path of frame names from the top document); every use asks the page.
+#include <cstdio>
+#include <cstdlib>
+
 #include "browser.h"
 #include "oleauto.h"
 
 namespace qm::web
 {
+namespace
+{
+// $QM_WEB_CALLS names a file that gets one line per page function the host calls (frame
+// path, name, arguments, whether it ran): what a page was told, for tests of whole programs.
+void TraceCall(const std::vector<std::string>& path, const std::string& name, const std::string& args, bool ran)
+{
+    static FILE* out = [] {
+        const char* file = std::getenv("QM_WEB_CALLS");
+        return file && *file ? std::fopen(file, "a") : nullptr;
+    }();
+    if (!out)
+        return;
+    std::string line;
+    for (const std::string& frame : path)
+        line += frame + ".";
+    line += name + "(" + args + ")" + (ran ? "" : " failed") + "\n";
+    std::fputs(line.c_str(), out);
+    std::fflush(out);
+}
+} // namespace
+
 namespace
 {
 std::string PathLiteral(const std::vector<std::string>& path)
@@ -122,7 +146,9 @@ public:
                            ";if(!w)throw new Error('no frame');return w[" + JsQuote(m_names[static_cast<size_t>(id) - 1]) +
                            "](" + args + ");})()";
         VARIANT v;
-        if (!RunScript(m_control->View(), call, &v, nullptr))
+        bool ok = RunScript(m_control->View(), call, &v, nullptr);
+        TraceCall(m_path, m_names[static_cast<size_t>(id) - 1], args, ok);
+        if (!ok)
             return DISP_E_EXCEPTION;
         if (result)
             *result = v;

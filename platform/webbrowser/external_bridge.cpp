@@ -1,8 +1,14 @@
-// window.external: every frame gets an object whose members are asked of the host's
-// external IDispatch. A member read asks GetIDsOfNames; a call goes to Invoke. Both travel
-// as synchronous requests on the page's own res: origin, so a call returns the host's
-// result to the page before the script goes on.
+// window.external: every frame of the program's own res: pages gets an object whose
+// members are asked of the host's external IDispatch. A member read asks GetIDsOfNames; a
+// call goes to Invoke. Both travel as synchronous requests on the page's own res: origin,
+// so a call returns the host's result to the page before the script goes on.
+//
+// Only res: pages may reach the host: pages from elsewhere (a web page shown in the control,
+// framed or not) get no object, and a request to the bridge's address counts only when it
+// carries the run's secret, which only the script given to res: frames knows.
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "browser.h"
@@ -13,6 +19,27 @@ namespace qm::web
 namespace
 {
 constexpr const char* kExternalUri = "res:///:qm-external";
+
+const std::string& BridgeSecret()
+{
+    static const std::string secret = [] {
+        std::random_device rd;
+        std::string s;
+        for (int i = 0; i < 4; ++i)
+        {
+            char part[9];
+            std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(rd()));
+            s += part;
+        }
+        return s;
+    }();
+    return secret;
+}
+
+bool StartsWith(const char* text, const char* prefix)
+{
+    return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
 
 void Reply(WebKitURISchemeRequest* request, const std::string& json)
 {
@@ -84,14 +111,15 @@ std::string Call(IDispatch* ext, const std::string& name, JSCValue* args)
 }
 } // namespace
 
-const char* ExternalScript()
+std::string ExternalScript()
 {
-    return R"JS((function () {
-  var url = 'res:///:qm-external';
+    std::string script = R"JS((function () {
+  if (location.protocol !== 'res:') return;
+  var url = 'res:///:qm-external', secret = '@SECRET@';
   function ask(op, name, args) {
     var x = new XMLHttpRequest();
     x.open('POST', url, false);
-    x.send(JSON.stringify({ op: op, name: name, args: args }));
+    x.send(JSON.stringify({ secret: secret, op: op, name: name, args: args }));
     if (x.status !== 200) throw new Error('window.external is not available');
     return JSON.parse(x.responseText);
   }
@@ -111,6 +139,8 @@ const char* ExternalScript()
   });
   Object.defineProperty(window, 'external', { value: external, configurable: true });
 })();)JS";
+    script.replace(script.find("@SECRET@"), 8, BridgeSecret());
+    return script;
 }
 
 bool IsExternalRequest(WebKitURISchemeRequest* request)
@@ -121,14 +151,26 @@ bool IsExternalRequest(WebKitURISchemeRequest* request)
 void ServeExternal(BrowserControl* control, WebKitURISchemeRequest* request)
 {
     IDispatch* ext = nullptr;
-    if (!control || !control->UIHandler() || FAILED(control->UIHandler()->GetExternal(&ext)) || !ext)
+    // The control must show one of the program's pages, whatever frame asks.
+    WebKitWebView* view = webkit_uri_scheme_request_get_web_view(request);
+    if (!control || !view || !StartsWith(webkit_web_view_get_uri(view), "res:") || !control->UIHandler() ||
+        FAILED(control->UIHandler()->GetExternal(&ext)) || !ext)
         return Reply(request, R"({"missing":true})");
     std::string body = ReadBody(request);
     // One parsing context for the run: a script engine is costly to make and to tear down.
     static JSCContext* ctx = jsc_context_new();
     JSCValue* msg = jsc_value_new_from_json(ctx, body.c_str());
     std::string reply = R"({"missing":true})";
+    bool trusted = false;
     if (msg && jsc_value_is_object(msg))
+    {
+        JSCValue* secret = jsc_value_object_get_property(msg, "secret");
+        gchar* secretText = jsc_value_is_string(secret) ? jsc_value_to_string(secret) : nullptr;
+        trusted = secretText && BridgeSecret() == secretText;
+        g_free(secretText);
+        g_object_unref(secret);
+    }
+    if (trusted)
     {
         JSCValue* op = jsc_value_object_get_property(msg, "op");
         JSCValue* name = jsc_value_object_get_property(msg, "name");

@@ -36,6 +36,14 @@ void OnFinished(GObject* source, GAsyncResult* res, gpointer data)
 
 bool RunScript(WebKitWebView* view, const std::string& script, VARIANT* result, std::string* error)
 {
+    // While the page waits in alert() or confirm() its engine runs no other script: waiting
+    // here, inside the box's own loop, would never end.
+    if (g_object_get_data(G_OBJECT(view), "qm-script-dialog"))
+    {
+        if (error)
+            *error = "the page is showing a message box";
+        return false;
+    }
     auto* p = new Pending;
     g_object_ref(view);
     webkit_web_view_evaluate_javascript(view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,

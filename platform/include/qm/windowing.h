@@ -21,6 +21,11 @@ QMEXPORT void ResetScreenSize();
 QMEXPORT bool IsPresenting();
 // The GTK widget (a GtkWindow*) that shows a top-level window while presenting, else null.
 QMEXPORT void* PresentedWidget(HWND hwnd);
+// While presenting: shows a GTK widget (a GtkWidget*) at the place and size of a child
+// window, inside its top-level window's GTK window, whenever that is shown. The widget
+// takes its own pointer input, and the keys while it has the focus. The reference is kept
+// until the widget is destroyed. False when not presenting (nothing is kept).
+QMEXPORT bool PresentChildWidget(HWND child, void* widget);
 
 // Paints what needs painting and writes the window (frame included) as a PNG. The surface
 // holds the window and its children, as the screen would show them.

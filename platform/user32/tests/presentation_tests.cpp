@@ -30,7 +30,14 @@ void SendKey(GtkWidget* widget, guint keyval)
 
 void SendClick(GtkWidget* widget, double x, double y)
 {
+    // The window's surface is drawn by the first child of its layout.
     GtkWidget* area = gtk_bin_get_child(GTK_BIN(widget));
+    if (GTK_IS_CONTAINER(area) && !GTK_IS_DRAWING_AREA(area))
+    {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(area));
+        area = GTK_WIDGET(children->data);
+        g_list_free(children);
+    }
     for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE})
     {
         GdkEvent* e = gdk_event_new(type);
