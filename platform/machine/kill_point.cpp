@@ -9,8 +9,8 @@ namespace qm
 {
 void KillPoint(const char* name)
 {
-    static const char* const s_at = std::getenv("QM_KILL_AT");
-    if (s_at && std::strcmp(s_at, name) == 0)
+    const char* at = std::getenv("QM_KILL_AT");
+    if (at && std::strcmp(at, name) == 0)
         ::raise(SIGKILL);
 }
 } // namespace qm

@@ -370,7 +370,8 @@ LSTATUS Hive::CreateWithValues(KeyId from, const std::vector<std::u16string>& pa
     return Write([&]() -> LSTATUS {
         if (LSTATUS st = CreateLocked(from, parts, u"", id, created); st != ERROR_SUCCESS)
             return st;
-        qm::KillPoint("registry-key-created");
+        if (created)
+            qm::KillPoint("registry-key-created");
         for (const auto& v : values)
             SetValueLocked(id, v.name, v.type, v.data.data(), v.data.size());
         return ERROR_SUCCESS;
