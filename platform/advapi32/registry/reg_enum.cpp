@@ -108,7 +108,6 @@ QMAPI LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchCl
     }
     else if (st != ERROR_FILE_NOT_FOUND)
         return st; // a key still to be made is an empty one
-
     LSTATUS result = ERROR_SUCCESS;
     if (lpClass)
     {
