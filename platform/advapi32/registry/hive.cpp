@@ -177,10 +177,11 @@ void Hive::OpenLocked()
     sqlite3_extended_result_codes(m_db, 0);
     // A rollback journal, not WAL: a reader then needs no file of its own (WAL makes every
     // process that opens the hive create its shared-memory file), so the registry stays
-    // readable on a full disk, and a write that finds no room fails as a whole.
+    // readable on a full disk, and a write that finds no room fails as a whole. The journal
+    // is emptied, not deleted, at each commit: cheaper, and it keeps no room for the next.
     for (int attempt = 0;; ++attempt)
     {
-        rc = sqlite3_exec(m_db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(m_db, "PRAGMA journal_mode=TRUNCATE", nullptr, nullptr, nullptr);
         if (rc != SQLITE_BUSY || attempt > 400)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

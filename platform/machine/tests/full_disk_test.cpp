@@ -152,7 +152,8 @@ TEST_F(FullDiskTest, ReadsWorkWritesFailWithDiskFullAndNothingIsLost)
     {
         std::string name = entry.path().filename().string();
         EXPECT_EQ(std::string::npos, name.find(".tmp")) << entry.path();
-        EXPECT_EQ(std::string::npos, name.find("-journal")) << entry.path();
+        if (name.find("-journal") != std::string::npos)
+            EXPECT_EQ(0u, std::filesystem::file_size(entry.path())) << entry.path();
     }
     writes = Probe({"write", newCert});
     for (const char* what : {"set", "add-value", "create-key", "add-cert", "new-container", "new-key"})
