@@ -168,9 +168,13 @@ void RemoveLeftovers(const std::filesystem::path& file)
 {
     std::string prefix = file.filename().string() + kTempMark;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec))
-        if (entry.path().filename().string().compare(0, prefix.size(), prefix) == 0)
-            std::filesystem::remove(entry.path(), ec);
+    std::vector<std::filesystem::path> leftovers;
+    for (auto it = std::filesystem::directory_iterator(file.parent_path(), ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        if (it->path().filename().string().compare(0, prefix.size(), prefix) == 0)
+            leftovers.push_back(it->path());
+    for (const auto& path : leftovers)
+        std::filesystem::remove(path, ec);
 }
 
 std::string UserName()
