@@ -35,6 +35,8 @@ bool WriteAll(int fd, const std::string& data)
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = EIO;
         if (n <= 0)
             return false;
         done += size_t(n);
@@ -145,7 +147,7 @@ DWORD Write(const std::filesystem::path& file, const ContainerFile& c)
         return ErrorOf(errno);
     int error = 0;
     if (!WriteAll(fd, data) || ::fsync(fd) != 0)
-        error = errno ? errno : EIO;
+        error = errno;
     if (::close(fd) != 0 && !error)
         error = errno;
     if (!error)
