@@ -12,6 +12,9 @@
 namespace
 {
 const WCHAR s_wszName[] = u"GetAllCSPName";
+// A provider that cannot be read is skipped; when every index keeps failing the list
+// itself cannot be read (its registry is unreadable), which is an error, not an empty list.
+const DWORD s_dwMaxFailuresInRow = 32;
 } // namespace
 
 HRESULT GetAllCSPName(LPWSTR* ppwszAllCSPName)
@@ -27,6 +30,7 @@ HRESULT GetAllCSPName(LPWSTR* ppwszAllCSPName)
     std::u16string wstrAll;
     try
     {
+        DWORD dwFailuresInRow = 0;
         for (DWORD dwIndex = 0;; ++dwIndex)
         {
             DWORD dwType = 0;
@@ -37,8 +41,15 @@ HRESULT GetAllCSPName(LPWSTR* ppwszAllCSPName)
                 if (dwError == ERROR_NO_MORE_ITEMS)
                     break;
                 QM_TRACE_INFO(dwIndex, dwError);
+                if (++dwFailuresInRow >= s_dwMaxFailuresInRow)
+                {
+                    HRESULT hr = HResultFromWin32KeepCustomer(dwError);
+                    TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptEnumProviders", u"!bResult", hr);
+                    return hr;
+                }
                 continue;
             }
+            dwFailuresInRow = 0;
 
             // One character more than asked, so the name is terminated whatever the size says.
             const unsigned long long cchBuffer = cbName / sizeof(WCHAR) + 2ULL;

@@ -4,6 +4,8 @@
 
 #include <oleauto.h>
 
+#include <fstream>
+
 #include "CryptoAgent.h"
 #include "DeliveryAuthority.h"
 #include "KeyPairDelivery.h"
@@ -262,6 +264,20 @@ TEST_F(CryptoAgentTest, EncryptImportInstallsTheDeliveredPair)
     Sm2Delivery d = MakeSm2Delivery(blob, CertSpec(), true);
     EXPECT_EQ(S_OK, ImportEncrypt(u"  " + d.text + u" ", Base64Text(d.certificate), u"double"));
     EXPECT_EQ(u"double", Container());
+}
+
+TEST_F(CryptoAgentTest, ACspListThatCannotBeReadIsAnErrorNotAnEmptyList)
+{
+    // The machine's hive damaged: the provider key cannot be read at all.
+    {
+        std::ofstream hive(m_dir / "registry" / "HKLM.db", std::ios::binary | std::ios::trunc);
+        hive << std::string(8192, 'x');
+    }
+    Bstr list;
+    HRESULT hr = m_agent.Brevan_GetCSPInfo(list.Out());
+    EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+    EXPECT_EQ(FACILITY_WIN32, HRESULT_FACILITY(hr)) << std::hex << hr;
+    EXPECT_EQ(u"<null>", list.Text());
 }
 
 TEST_F(CryptoAgentTest, CspListAndVersion)

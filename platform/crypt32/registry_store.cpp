@@ -3,6 +3,7 @@
 #include <set>
 
 #include "qm/machine.h"
+#include "qm/registry_values.h"
 #include "store.h"
 #include "winreg.h"
 
@@ -38,8 +39,10 @@ HRESULT LoadRegistryStore(Store* s)
         st = RegEnumKeyExW(hKey, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
         if (st == ERROR_NO_MORE_ITEMS)
             break;
+        if (st == ERROR_MORE_DATA)
+            continue; // no thumbprint: not a certificate of the store
         if (st != ERROR_SUCCESS)
-            continue;
+            break; // a store that cannot be read is an error, not a shorter store
         std::u16string folded(name, cch);
         for (auto& ch : folded)
             if (ch >= u'a' && ch <= u'z')
@@ -47,18 +50,29 @@ HRESULT LoadRegistryStore(Store* s)
         if (!loaded.insert(folded).second)
             continue;
         HKEY hSub = nullptr;
-        if (RegOpenKeyExW(hKey, name, 0, KEY_READ, &hSub) != ERROR_SUCCESS)
+        st = RegOpenKeyExW(hKey, name, 0, KEY_READ, &hSub);
+        if (st == ERROR_FILE_NOT_FOUND || st == ERROR_KEY_DELETED)
+        {
+            st = ERROR_SUCCESS; // removed by another process meanwhile
             continue;
+        }
+        if (st != ERROR_SUCCESS)
+            break;
         DWORD type = 0, cb = 0;
         Bytes blob;
-        if (RegQueryValueExW(hSub, kBlob, nullptr, &type, nullptr, &cb) == ERROR_SUCCESS && type == REG_BINARY)
+        st = RegQueryValueExW(hSub, kBlob, nullptr, &type, nullptr, &cb);
+        if (st == ERROR_SUCCESS && type == REG_BINARY)
         {
             blob.resize(cb);
-            if (RegQueryValueExW(hSub, kBlob, nullptr, &type, blob.data(), &cb) != ERROR_SUCCESS)
-                blob.clear();
-            blob.resize(cb);
+            st = RegQueryValueExW(hSub, kBlob, nullptr, &type, blob.data(), &cb);
+            blob.resize(st == ERROR_SUCCESS ? cb : 0);
         }
         RegCloseKey(hSub);
+        // A key without a Blob (or one removed meanwhile) holds no certificate.
+        if (st == ERROR_FILE_NOT_FOUND || st == ERROR_KEY_DELETED || st == ERROR_MORE_DATA)
+            st = ERROR_SUCCESS;
+        if (st != ERROR_SUCCESS)
+            break;
         CertElement* e = nullptr;
         // A value that is no certificate is not one of the store's; it stays as it is.
         if (blob.empty() || FAILED(ElementFromSerialized(blob, &e)))
@@ -72,21 +86,17 @@ HRESULT LoadRegistryStore(Store* s)
         s->certs.push_back(e); // the element's one reference is the store's
     }
     RegCloseKey(hKey);
-    return S_OK;
+    return st == ERROR_NO_MORE_ITEMS || st == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(st);
 }
 
 HRESULT RegistryWrite(Store* s, CertElement* e)
 {
     if (s->localMachine && !qm::IsProcessElevated())
         return E_ACCESSDENIED;
-    HKEY hKey = nullptr;
-    LSTATUS st = RegCreateKeyExW(s->root, ElementKey(s, e).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    if (st != ERROR_SUCCESS)
-        return HRESULT_FROM_WIN32(st);
+    // The key and its Blob in one change: no process ever finds a certificate's key without it.
     Bytes blob = SerializeElement(e);
-    st = RegSetValueExW(hKey, kBlob, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
-    RegCloseKey(hKey);
+    LSTATUS st = qm::reg::CreateKeyWithValues(s->root, ElementKey(s, e).c_str(),
+                                              {qm::reg::NewValue{kBlob, REG_BINARY, blob}});
     return st == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(st);
 }
 

@@ -1,5 +1,6 @@
 #include "containers.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "qm/kill_point.h"
 #include "qm/machine.h"
 
 namespace qm::softcsp
@@ -18,24 +20,51 @@ namespace qm::softcsp
 namespace
 {
 constexpr char kMagic[8] = {'Q', 'M', 'K', 'C', 'N', 'T', '0', '1'};
+constexpr char kTempMark[] = ".tmp"; // after the container's file name
 
+// What a failed file operation tells the caller: a full disk as Windows reports it.
+DWORD ErrorOf(int error)
+{
+    return error == ENOSPC || error == EDQUOT ? DWORD(ERROR_DISK_FULL) : DWORD(NTE_FAIL);
+}
+
+bool WriteAll(int fd, const std::string& data)
+{
+    for (size_t done = 0; done < data.size();)
+    {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = EIO;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+// Held for every change of a folder's containers; a lock that cannot be had (no room for
+// its file, say) fails the change rather than letting it go on unguarded.
 class CLock
 {
   public:
     explicit CLock(const std::filesystem::path& dir)
     {
         m_fd = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
+            m_error = ErrorOf(errno);
     }
     ~CLock()
     {
         if (m_fd >= 0)
             ::close(m_fd); // releases the lock
     }
+    DWORD Error() const { return m_error; }
 
   private:
     int m_fd = -1;
+    DWORD m_error = 0;
 };
 
 void PutU32(std::string& out, uint32_t v)
@@ -94,7 +123,10 @@ std::optional<ContainerFile> Read(const std::filesystem::path& file)
     return c;
 }
 
-bool Write(const std::filesystem::path& file, const ContainerFile& c)
+// Writes the whole container next to its file, readable by the owner only, and renames it
+// over the file. Every failure removes the temporary file; one left by a killed writer goes
+// with the next change of that container (RemoveLeftovers).
+DWORD Write(const std::filesystem::path& file, const ContainerFile& c)
 {
     std::string data(kMagic, sizeof kMagic);
     PutU32(data, uint32_t(c.name.size()));
@@ -109,21 +141,42 @@ bool Write(const std::filesystem::path& file, const ContainerFile& c)
     }
     static std::atomic<unsigned> counter{0};
     auto temp = file;
-    temp += ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    temp += kTempMark + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
-        return false;
-    bool ok = ::write(fd, data.data(), data.size()) == ssize_t(data.size()) && ::fsync(fd) == 0;
-    ::close(fd);
-    std::error_code ec;
-    if (ok)
-        std::filesystem::rename(temp, file, ec);
-    if (!ok || ec)
+        return ErrorOf(errno);
+    int error = 0;
+    if (!WriteAll(fd, data) || ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error)
     {
-        std::filesystem::remove(temp, ec);
-        return false;
+        qm::KillPoint("container-temp-written");
+        if (::rename(temp.c_str(), file.c_str()) != 0)
+            error = errno;
     }
-    return true;
+    if (error)
+    {
+        ::unlink(temp.c_str());
+        return ErrorOf(error);
+    }
+    return 0;
+}
+
+// Temporary files of `file` that killed writers left; called under the folder's lock, when
+// no writer of this machine is between its open and its rename.
+void RemoveLeftovers(const std::filesystem::path& file)
+{
+    std::string prefix = file.filename().string() + kTempMark;
+    std::error_code ec;
+    std::vector<std::filesystem::path> leftovers;
+    for (auto it = std::filesystem::directory_iterator(file.parent_path(), ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        if (it->path().filename().string().compare(0, prefix.size(), prefix) == 0)
+            leftovers.push_back(it->path());
+    for (const auto& path : leftovers)
+        std::filesystem::remove(path, ec);
 }
 
 std::string UserName()
@@ -141,12 +194,21 @@ std::string DefaultContainerName()
     return UserName();
 }
 
+bool IsFolderName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+}
+
 CContainerStore::CContainerStore(bool machineKeys)
 {
-    m_dir = qm::MachineDirectory() / "crypto" / "RSA" /
-            (machineKeys ? std::string("MachineKeys") : UserName());
-    std::error_code ec;
-    std::filesystem::create_directories(m_dir, ec);
+    std::string folder = machineKeys ? std::string("MachineKeys") : UserName();
+    // The user's name becomes a folder of the machine: one that leaves it is no location.
+    if (!IsFolderName(folder))
+    {
+        m_error = ERROR_INVALID_NAME;
+        return;
+    }
+    m_dir = qm::MachineDirectory() / "crypto" / "RSA" / folder;
 }
 
 std::filesystem::path CContainerStore::FileOf(const std::string& name) const
@@ -167,21 +229,37 @@ std::filesystem::path CContainerStore::FileOf(const std::string& name) const
 
 bool CContainerStore::Exists(const std::string& name) const
 {
+    if (m_error)
+        return false;
     auto c = Read(FileOf(name));
     return c && c->name == name;
 }
 
 DWORD CContainerStore::Create(const std::string& name)
 {
+    if (m_error)
+        return m_error;
+    std::error_code ec;
+    std::filesystem::create_directories(m_dir, ec);
     CLock lock(m_dir);
+    if (lock.Error())
+        return lock.Error();
+    RemoveLeftovers(FileOf(name));
     if (Exists(name))
         return DWORD(NTE_EXISTS);
-    return Write(FileOf(name), ContainerFile{name, {}}) ? 0 : DWORD(NTE_FAIL);
+    return Write(FileOf(name), ContainerFile{name, {}});
 }
 
 DWORD CContainerStore::Delete(const std::string& name)
 {
+    if (m_error)
+        return m_error;
+    if (!std::filesystem::is_directory(m_dir))
+        return DWORD(NTE_BAD_KEYSET);
     CLock lock(m_dir);
+    if (lock.Error())
+        return lock.Error();
+    RemoveLeftovers(FileOf(name));
     if (!Exists(name))
         return DWORD(NTE_BAD_KEYSET);
     std::error_code ec;
@@ -191,7 +269,14 @@ DWORD CContainerStore::Delete(const std::string& name)
 
 DWORD CContainerStore::PutKey(const std::string& name, const StoredKey& key)
 {
+    if (m_error)
+        return m_error;
+    if (!std::filesystem::is_directory(m_dir))
+        return DWORD(NTE_BAD_KEYSET);
     CLock lock(m_dir);
+    if (lock.Error())
+        return lock.Error();
+    RemoveLeftovers(FileOf(name));
     auto c = Read(FileOf(name));
     if (!c || c->name != name)
         return DWORD(NTE_BAD_KEYSET);
@@ -204,11 +289,13 @@ DWORD CContainerStore::PutKey(const std::string& name, const StoredKey& key)
         }
     if (!replaced)
         c->keys.push_back(key);
-    return Write(FileOf(name), *c) ? 0 : DWORD(NTE_FAIL);
+    return Write(FileOf(name), *c);
 }
 
 std::optional<StoredKey> CContainerStore::GetKey(const std::string& name, DWORD spec) const
 {
+    if (m_error)
+        return std::nullopt;
     auto c = Read(FileOf(name));
     if (!c || c->name != name)
         return std::nullopt;
@@ -221,6 +308,8 @@ std::optional<StoredKey> CContainerStore::GetKey(const std::string& name, DWORD 
 std::vector<std::string> CContainerStore::List() const
 {
     std::vector<std::string> names;
+    if (m_error)
+        return names;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(m_dir, ec))
         if (entry.path().extension() == ".key")

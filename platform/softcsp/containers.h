@@ -23,17 +23,24 @@ class CContainerStore
 {
   public:
     explicit CContainerStore(bool machineKeys);
+    // ERROR_INVALID_NAME when the user's name cannot name a folder of the machine; every
+    // operation then fails with it (or finds nothing).
+    DWORD Error() const { return m_error; }
     bool Exists(const std::string& name) const;
     DWORD Create(const std::string& name);                       // NTE_EXISTS when it is there
     DWORD Delete(const std::string& name);                       // NTE_BAD_KEYSET when it is not
     DWORD PutKey(const std::string& name, const StoredKey& key); // NTE_BAD_KEYSET when gone
+    // The changes fail with ERROR_DISK_FULL when the disk has no room, and change nothing.
     std::optional<StoredKey> GetKey(const std::string& name, DWORD spec) const;
     std::vector<std::string> List() const;
 
   private:
     std::filesystem::path FileOf(const std::string& name) const;
     std::filesystem::path m_dir;
+    DWORD m_error = 0;
 };
 
 std::string DefaultContainerName();
+// A name that can be one folder: not empty, not "." or "..", without path separators.
+bool IsFolderName(const std::string& name);
 } // namespace qm::softcsp

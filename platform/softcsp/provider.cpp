@@ -128,6 +128,8 @@ QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD
     prov->container = container;
     prov->verify = verify;
     prov->store = std::make_unique<CContainerStore>(dwFlags & CRYPT_MACHINE_KEYSET);
+    if (!verify && prov->store->Error())
+        return Fail(prov->store->Error());
     if (dwFlags & CRYPT_DELETEKEYSET)
     {
         if (DWORD e = prov->store->Delete(container))

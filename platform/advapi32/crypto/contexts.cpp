@@ -31,7 +31,9 @@ QMAPI BOOL WINAPI CryptEnumProvidersW(DWORD dwIndex, DWORD* pdwReserved, DWORD d
         return Fail(ERROR_INVALID_PARAMETER);
     if (dwFlags)
         return Fail(DWORD(NTE_BAD_FLAGS));
-    auto providers = RegisteredProviders();
+    std::vector<ProviderEntry> providers;
+    if (DWORD error = RegisteredProviders(providers))
+        return Fail(error);
     if (dwIndex >= providers.size())
         return Fail(ERROR_NO_MORE_ITEMS);
     const auto& entry = providers[dwIndex];

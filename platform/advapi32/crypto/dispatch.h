@@ -18,8 +18,9 @@ struct ProviderEntry
     DWORD type = 0;
 };
 
-// The providers under the provider key, in the registry's order.
-std::vector<ProviderEntry> RegisteredProviders();
+// The providers under the provider key, in the registry's order. No key is no provider;
+// a key that cannot be read is its registry error, never a shorter list.
+DWORD RegisteredProviders(std::vector<ProviderEntry>& result);
 std::optional<ProviderEntry> FindProvider(const std::u16string& name);
 // The default provider's name for a type (Provider Types\Type NNN "Name").
 std::optional<std::u16string> DefaultProviderName(DWORD type);

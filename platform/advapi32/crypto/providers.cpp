@@ -53,19 +53,21 @@ std::optional<ProviderEntry> ReadEntry(HKEY providers, const std::u16string& nam
 }
 } // namespace
 
-std::vector<ProviderEntry> RegisteredProviders()
+DWORD RegisteredProviders(std::vector<ProviderEntry>& result)
 {
-    std::vector<ProviderEntry> result;
+    result.clear();
     HKEY providers = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, QM_CSP_PROVIDER_KEY, 0, KEY_READ, &providers) !=
-        ERROR_SUCCESS)
-        return result;
+    LSTATUS st = RegOpenKeyExW(HKEY_LOCAL_MACHINE, QM_CSP_PROVIDER_KEY, 0, KEY_READ, &providers);
+    if (st == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (st != ERROR_SUCCESS)
+        return DWORD(st);
     for (DWORD i = 0;; ++i)
     {
         char16_t name[512];
         DWORD length = 512;
-        if (RegEnumKeyExW(providers, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+        st = RegEnumKeyExW(providers, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (st != ERROR_SUCCESS)
             break;
         // A provider without image path or type still takes its index, as on Windows.
         ProviderEntry entry;
@@ -75,7 +77,10 @@ std::vector<ProviderEntry> RegisteredProviders()
         result.push_back(entry);
     }
     RegCloseKey(providers);
-    return result;
+    if (st == ERROR_NO_MORE_ITEMS)
+        return ERROR_SUCCESS;
+    result.clear();
+    return DWORD(st);
 }
 
 std::optional<ProviderEntry> FindProvider(const std::u16string& name)

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "../text.h"
+#include "qm/kill_point.h"
 
 namespace qm::reg
 {
@@ -78,6 +79,8 @@ LSTATUS MapError(int rc, bool writing)
         return ERROR_CANTOPEN;
     case SQLITE_NOMEM:
         return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_FULL:
+        return ERROR_DISK_FULL;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return ERROR_BADKEY;
@@ -172,18 +175,38 @@ void Hive::OpenLocked()
     }
     sqlite3_busy_timeout(m_db, 20000);
     sqlite3_extended_result_codes(m_db, 0);
+    // A rollback journal, not WAL: a reader then needs no file of its own (WAL makes every
+    // process that opens the hive create its shared-memory file), so the registry stays
+    // readable on a full disk, and a write that finds no room fails as a whole. The journal
+    // is emptied, not deleted, at each commit: cheaper, and it keeps no room for the next.
     for (int attempt = 0;; ++attempt)
     {
-        rc = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(m_db, "PRAGMA journal_mode=TRUNCATE", nullptr, nullptr, nullptr);
         if (rc != SQLITE_BUSY || attempt > 400)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    Check(sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr));
-    LSTATUS st = Write([&] {
-        Exec(kSchema);
+    LSTATUS st = Read(m_lock, [&] {
+        Check(sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr));
         return LSTATUS(ERROR_SUCCESS);
     });
+    // Opening for a read writes nothing: the tables are made only in a new hive.
+    bool ready = false;
+    if (st == ERROR_SUCCESS)
+        st = Read(m_lock, [&] {
+            sqlite3_stmt* probe = nullptr;
+            Check(sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name = 'vals'", -1, &probe, nullptr));
+            int step = sqlite3_step(probe);
+            sqlite3_finalize(probe);
+            Check(step);
+            ready = step == SQLITE_ROW;
+            return LSTATUS(ERROR_SUCCESS);
+        });
+    if (st == ERROR_SUCCESS && !ready)
+        st = Write([&] {
+            Exec(kSchema);
+            return LSTATUS(ERROR_SUCCESS);
+        });
     if (st != ERROR_SUCCESS)
     {
         for (auto& [sql, stmt] : m_stmts)
@@ -191,7 +214,7 @@ void Hive::OpenLocked()
         m_stmts.clear();
         sqlite3_close_v2(m_db);
         m_db = nullptr;
-        throw SqlError{SQLITE_CANTOPEN};
+        throw SqlError{st == ERROR_DISK_FULL ? SQLITE_FULL : SQLITE_CANTOPEN};
     }
 }
 
@@ -305,35 +328,53 @@ LSTATUS Hive::Find(KeyId from, const std::vector<std::u16string>& parts, KeyId& 
     });
 }
 
+LSTATUS Hive::CreateLocked(KeyId from, const std::vector<std::u16string>& parts, const std::u16string& className,
+                           KeyId& id, bool& created)
+{
+    created = false;
+    if (!ExistsLocked(from))
+        return ERROR_KEY_DELETED;
+    KeyId cur = from;
+    for (const auto& part : parts)
+    {
+        auto next = Child(Stmt("SELECT id FROM keys WHERE parent = ? AND fold = ?"), cur, part);
+        if (!next)
+        {
+            Use st{Stmt("INSERT INTO keys(parent, name, fold, nlen, class, clen, mtime) VALUES(?,?,?,?,?,?,?)")};
+            sqlite3_bind_int64(st, 1, cur);
+            BindText(st, 2, part);
+            BindFold(st, 3, part);
+            sqlite3_bind_int64(st, 4, int64_t(part.size()));
+            BindText(st, 5, className);
+            sqlite3_bind_int64(st, 6, int64_t(className.size()));
+            sqlite3_bind_int64(st, 7, FileTimeNow());
+            Step(st);
+            Touch(cur);
+            next = sqlite3_last_insert_rowid(m_db);
+            created = true;
+        }
+        cur = *next;
+    }
+    id = cur;
+    return ERROR_SUCCESS;
+}
+
 LSTATUS Hive::Create(KeyId from, const std::vector<std::u16string>& parts, const std::u16string& className,
                      KeyId& id, bool& created)
 {
+    return Write([&] { return CreateLocked(from, parts, className, id, created); });
+}
+
+LSTATUS Hive::CreateWithValues(KeyId from, const std::vector<std::u16string>& parts,
+                               const std::vector<ValueRow>& values, KeyId& id, bool& created)
+{
     return Write([&]() -> LSTATUS {
-        created = false;
-        if (!ExistsLocked(from))
-            return ERROR_KEY_DELETED;
-        KeyId cur = from;
-        for (const auto& part : parts)
-        {
-            auto next = Child(Stmt("SELECT id FROM keys WHERE parent = ? AND fold = ?"), cur, part);
-            if (!next)
-            {
-                Use st{Stmt("INSERT INTO keys(parent, name, fold, nlen, class, clen, mtime) VALUES(?,?,?,?,?,?,?)")};
-                sqlite3_bind_int64(st, 1, cur);
-                BindText(st, 2, part);
-                BindFold(st, 3, part);
-                sqlite3_bind_int64(st, 4, int64_t(part.size()));
-                BindText(st, 5, className);
-                sqlite3_bind_int64(st, 6, int64_t(className.size()));
-                sqlite3_bind_int64(st, 7, FileTimeNow());
-                Step(st);
-                Touch(cur);
-                next = sqlite3_last_insert_rowid(m_db);
-                created = true;
-            }
-            cur = *next;
-        }
-        id = cur;
+        if (LSTATUS st = CreateLocked(from, parts, u"", id, created); st != ERROR_SUCCESS)
+            return st;
+        if (created)
+            qm::KillPoint("registry-key-created");
+        for (const auto& v : values)
+            SetValueLocked(id, v.name, v.type, v.data.data(), v.data.size());
         return ERROR_SUCCESS;
     });
 }
@@ -412,22 +453,27 @@ LSTATUS Hive::DeleteTree(KeyId id, bool self)
     });
 }
 
+void Hive::SetValueLocked(KeyId id, const std::u16string& name, DWORD type, const BYTE* data, size_t size)
+{
+    // An existing value keeps its place in the enumeration and the case of its name.
+    Use st{Stmt("INSERT INTO vals(key, fold, name, nlen, type, data) VALUES(?,?,?,?,?,?)"
+                " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data")};
+    sqlite3_bind_int64(st, 1, id);
+    BindFold(st, 2, name);
+    BindText(st, 3, name);
+    sqlite3_bind_int64(st, 4, int64_t(name.size()));
+    sqlite3_bind_int64(st, 5, type);
+    sqlite3_bind_blob64(st, 6, size ? data : reinterpret_cast<const BYTE*>(""), size, SQLITE_STATIC);
+    Step(st);
+    Touch(id);
+}
+
 LSTATUS Hive::SetValue(KeyId id, const std::u16string& name, DWORD type, const BYTE* data, size_t size)
 {
     return Write([&]() -> LSTATUS {
         if (!ExistsLocked(id))
             return ERROR_KEY_DELETED;
-        // An existing value keeps its place in the enumeration and the case of its name.
-        Use st{Stmt("INSERT INTO vals(key, fold, name, nlen, type, data) VALUES(?,?,?,?,?,?)"
-                    " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data")};
-        sqlite3_bind_int64(st, 1, id);
-        BindFold(st, 2, name);
-        BindText(st, 3, name);
-        sqlite3_bind_int64(st, 4, int64_t(name.size()));
-        sqlite3_bind_int64(st, 5, type);
-        sqlite3_bind_blob64(st, 6, size ? data : reinterpret_cast<const BYTE*>(""), size, SQLITE_STATIC);
-        Step(st);
-        Touch(id);
+        SetValueLocked(id, name, type, data, size);
         return ERROR_SUCCESS;
     });
 }

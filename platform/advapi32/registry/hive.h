@@ -59,6 +59,10 @@ public:
     // Opens or creates every part below `from` in one transaction.
     LSTATUS Create(KeyId from, const std::vector<std::u16string>& parts, const std::u16string& className,
                    KeyId& id, bool& created);
+    // Create, then sets `values` on the key, all in the same transaction: other processes,
+    // and a later one after this process is killed, find the key with every value or no key.
+    LSTATUS CreateWithValues(KeyId from, const std::vector<std::u16string>& parts, const std::vector<ValueRow>& values,
+                             KeyId& id, bool& created);
     // Deletes a key without subkeys (ERROR_ACCESS_DENIED when it has some).
     LSTATUS DeleteKey(KeyId id);
     // Deletes every subkey and value below `id`; the key itself too when `self`.
@@ -89,6 +93,9 @@ private:
     LSTATUS FirstRow(KeyId id, const char* sql, const std::function<void(sqlite3_stmt*)>& bind,
                      const std::function<void(sqlite3_stmt*)>& read, LSTATUS missing);
     void Touch(KeyId id);
+    LSTATUS CreateLocked(KeyId from, const std::vector<std::u16string>& parts, const std::u16string& className,
+                         KeyId& id, bool& created);
+    void SetValueLocked(KeyId id, const std::u16string& name, DWORD type, const BYTE* data, size_t size);
 
     std::filesystem::path m_file;
     std::recursive_mutex m_lock;

@@ -38,14 +38,17 @@ bool Resolve(HKEY handle, Key& key)
         key.machine = true;
         key.access = PredefinedAccess(true);
         key.id = kRootKey;
+        key.missing.clear();
         if (handle == HKEY_CLASSES_ROOT)
         {
-            // The classes root always exists on Windows; it is made on first use here.
-            const std::vector<std::u16string> classes{u"SOFTWARE", u"Classes"};
-            bool created = false;
-            if (key.hive->Find(kRootKey, classes, key.id) != ERROR_SUCCESS &&
-                key.hive->Create(kRootKey, classes, u"", key.id, created) != ERROR_SUCCESS)
-                return false;
+            // The classes root always exists on Windows; here the first write makes it,
+            // never a read.
+            std::vector<std::u16string> classes{u"SOFTWARE", u"Classes"};
+            if (key.hive->Find(kRootKey, classes, key.id) != ERROR_SUCCESS)
+            {
+                key.id = kRootKey;
+                key.missing = std::move(classes);
+            }
         }
         return true;
     }
@@ -55,6 +58,7 @@ bool Resolve(HKEY handle, Key& key)
         key.machine = false;
         key.access = PredefinedAccess(false);
         key.id = kRootKey;
+        key.missing.clear();
         return true;
     }
     std::lock_guard guard(g_lock);
@@ -63,6 +67,31 @@ bool Resolve(HKEY handle, Key& key)
         return false;
     key = it->second;
     return true;
+}
+
+LSTATUS Settle(Key& key, bool create)
+{
+    if (key.missing.empty())
+        return ERROR_SUCCESS;
+    KeyId id;
+    LSTATUS st = key.hive->Find(key.id, key.missing, id);
+    if (st == ERROR_FILE_NOT_FOUND && create)
+    {
+        bool created = false;
+        st = key.hive->Create(key.id, key.missing, u"", id, created);
+    }
+    if (st != ERROR_SUCCESS)
+        return st;
+    key.id = id;
+    key.missing.clear();
+    return ERROR_SUCCESS;
+}
+
+std::vector<std::u16string> Below(const Key& key, const std::vector<std::u16string>& parts)
+{
+    std::vector<std::u16string> all = key.missing;
+    all.insert(all.end(), parts.begin(), parts.end());
+    return all;
 }
 
 HKEY NewHandle(const Key& key)

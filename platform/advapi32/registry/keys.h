@@ -16,10 +16,18 @@ struct Key
     KeyId id = kRootKey;
     REGSAM access = 0;
     bool machine = false; // HKEY_LOCAL_MACHINE's hive: writes need an elevated process
+    // Names below `id` that do not exist yet: HKEY_CLASSES_ROOT before anything made its key.
+    // Reads see an empty key; the first write makes it.
+    std::vector<std::u16string> missing;
 };
 
 // Resolves a handle, predefined or opened; false for a handle that names nothing.
 bool Resolve(HKEY handle, Key& key);
+// Makes `key` name an existing row: finds its missing names, or with `create` makes them.
+// ERROR_FILE_NOT_FOUND while they do not exist.
+LSTATUS Settle(Key& key, bool create);
+// `parts` below the key's missing names.
+std::vector<std::u16string> Below(const Key& key, const std::vector<std::u16string>& parts);
 // A new handle for `key` (closed with Release).
 HKEY NewHandle(const Key& key);
 // false for predefined and unknown handles.

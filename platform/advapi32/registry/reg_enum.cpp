@@ -46,6 +46,8 @@ QMAPI LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDW
     Key key;
     if (LSTATUS st = ForEnum(hKey, KEY_ENUMERATE_SUB_KEYS, key); st != ERROR_SUCCESS)
         return st;
+    if (LSTATUS st = Settle(key, false); st != ERROR_SUCCESS)
+        return st == ERROR_FILE_NOT_FOUND ? LSTATUS(ERROR_NO_MORE_ITEMS) : st;
     KeyRow row;
     if (LSTATUS st = key.hive->SubKeyAt(key.id, dwIndex, row); st != ERROR_SUCCESS)
         return st;
@@ -66,6 +68,8 @@ QMAPI LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName,
     Key key;
     if (LSTATUS st = ForEnum(hKey, KEY_QUERY_VALUE, key); st != ERROR_SUCCESS)
         return st;
+    if (LSTATUS st = Settle(key, false); st != ERROR_SUCCESS)
+        return st == ERROR_FILE_NOT_FOUND ? LSTATUS(ERROR_NO_MORE_ITEMS) : st;
     ValueRow row;
     if (LSTATUS st = key.hive->ValueAt(key.id, dwIndex, row); st != ERROR_SUCCESS)
         return st;
@@ -97,8 +101,13 @@ QMAPI LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchCl
     if (LSTATUS st = ForEnum(hKey, KEY_QUERY_VALUE, key); st != ERROR_SUCCESS)
         return st;
     KeyInfo info;
-    if (LSTATUS st = key.hive->Info(key.id, info); st != ERROR_SUCCESS)
-        return st;
+    if (LSTATUS st = Settle(key, false); st == ERROR_SUCCESS)
+    {
+        if (st = key.hive->Info(key.id, info); st != ERROR_SUCCESS)
+            return st;
+    }
+    else if (st != ERROR_FILE_NOT_FOUND)
+        return st; // a key still to be made is an empty one
     LSTATUS result = ERROR_SUCCESS;
     if (lpClass)
     {

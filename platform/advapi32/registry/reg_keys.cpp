@@ -1,5 +1,6 @@
 // Opening, creating, closing and deleting keys.
 #include "keys.h"
+#include "qm/registry_values.h"
 
 namespace qm::reg
 {
@@ -16,10 +17,17 @@ LSTATUS OpenKey(HKEY parent, const WCHAR* subKey, REGSAM sam, PHKEY result)
     std::vector<std::u16string> parts;
     if (LSTATUS st = SplitPath(subKey, parts); st != ERROR_SUCCESS)
         return st;
-    KeyId id;
-    if (LSTATUS st = key.hive->Find(key.id, parts, id); st != ERROR_SUCCESS)
-        return st;
     sam = Normalize(sam, key.machine);
+    KeyId id;
+    if (LSTATUS st = key.hive->Find(key.id, Below(key, parts), id); st != ERROR_SUCCESS)
+    {
+        // The classes root itself opens while its key is still to be made.
+        if (st != ERROR_FILE_NOT_FOUND || !parts.empty() || key.missing.empty())
+            return st;
+        id = key.id;
+    }
+    else
+        key.missing.clear();
     if (LSTATUS st = CheckElevation(key, sam); st != ERROR_SUCCESS)
         return st;
     key.id = id;
@@ -58,6 +66,7 @@ QMAPI LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved
     REGSAM sam = Normalize(samDesired, key.machine);
     KeyId id;
     bool created = false;
+    parts = Below(key, parts);
     LSTATUS st = key.hive->Find(key.id, parts, id);
     if (st == ERROR_FILE_NOT_FOUND)
     {
@@ -68,6 +77,7 @@ QMAPI LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved
     }
     if (st != ERROR_SUCCESS)
         return st;
+    key.missing.clear();
     if (LSTATUS denied = CheckElevation(key, sam); denied != ERROR_SUCCESS)
         return denied;
     key.id = id;
@@ -110,8 +120,9 @@ LSTATUS FindForDelete(HKEY hKey, LPCWSTR lpSubKey, Key& key, KeyId& id)
     std::vector<std::u16string> parts;
     if (LSTATUS st = SplitPath(lpSubKey, parts); st != ERROR_SUCCESS)
         return st;
-    if (LSTATUS st = key.hive->Find(key.id, parts, id); st != ERROR_SUCCESS)
+    if (LSTATUS st = key.hive->Find(key.id, Below(key, parts), id); st != ERROR_SUCCESS)
         return st;
+    key.missing.clear();
     return CheckElevation(key, DELETE);
 }
 } // namespace
@@ -139,3 +150,30 @@ QMAPI LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey)
         return ERROR_ACCESS_DENIED;
     return key.hive->DeleteTree(id, self);
 }
+
+namespace qm::reg
+{
+LSTATUS CreateKeyWithValues(HKEY hKey, const WCHAR* subKey, const std::vector<NewValue>& values)
+{
+    if (!subKey)
+        return ERROR_INVALID_PARAMETER;
+    Key key;
+    if (!Resolve(hKey, key))
+        return ERROR_INVALID_HANDLE;
+    std::vector<std::u16string> parts;
+    if (LSTATUS st = SplitPath(subKey, parts); st != ERROR_SUCCESS)
+        return st;
+    if (!(key.access & KEY_CREATE_SUB_KEY) || CheckElevation(key, KEY_CREATE_SUB_KEY | KEY_SET_VALUE) != ERROR_SUCCESS)
+        return ERROR_ACCESS_DENIED;
+    std::vector<ValueRow> rows;
+    for (const auto& v : values)
+    {
+        if (v.name.size() > QM_REG_MAX_VALUE_NAME)
+            return ERROR_INVALID_PARAMETER;
+        rows.push_back(ValueRow{v.name, v.type, v.data});
+    }
+    KeyId id;
+    bool created = false;
+    return key.hive->CreateWithValues(key.id, Below(key, parts), rows, id, created);
+}
+} // namespace qm::reg

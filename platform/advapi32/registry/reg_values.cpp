@@ -94,6 +94,8 @@ LSTATUS QueryValueRow(HKEY hKey, const std::u16string& name, ValueRow& row)
         return st;
     if (name.size() > QM_REG_MAX_VALUE_NAME)
         return ERROR_FILE_NOT_FOUND;
+    if (LSTATUS st = Settle(key, false); st != ERROR_SUCCESS)
+        return st;
     return key.hive->GetValue(key.id, name, row);
 }
 
@@ -107,6 +109,8 @@ LSTATUS SetValueRow(HKEY hKey, const std::u16string& name, DWORD type, const BYT
     if (LSTATUS st = OpenForValues(hKey, KEY_SET_VALUE, key); st != ERROR_SUCCESS)
         return st;
     if (LSTATUS st = CheckElevation(key, KEY_SET_VALUE); st != ERROR_SUCCESS)
+        return st;
+    if (LSTATUS st = Settle(key, true); st != ERROR_SUCCESS)
         return st;
     return key.hive->SetValue(key.id, name, type, data, size);
 }
@@ -212,5 +216,7 @@ QMAPI LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName)
         return ERROR_INVALID_HANDLE;
     if (!(key.access & KEY_SET_VALUE) || CheckElevation(key, KEY_SET_VALUE) != ERROR_SUCCESS)
         return ERROR_ACCESS_DENIED;
+    if (LSTATUS st = Settle(key, false); st != ERROR_SUCCESS)
+        return st;
     return key.hive->DeleteValue(key.id, ValueName(lpValueName));
 }
