@@ -317,6 +317,36 @@ void GenCleanup(void *pvGen)
     OPENSSL_free(pGen);
 }
 
+void *Dup(const void *pv, int)
+{
+    const SM_EC_KEYDATA *pKey = static_cast<const SM_EC_KEYDATA *>(pv);
+    SM_EC_KEYDATA *pNew = static_cast<SM_EC_KEYDATA *>(OPENSSL_zalloc(sizeof(SM_EC_KEYDATA)));
+    if (!pKey || !pNew)
+    {
+        OPENSSL_free(pNew);
+        return nullptr;
+    }
+    pNew->nNid = pKey->nNid;
+    pNew->pLibCtx = pKey->pLibCtx;
+    bool bOk = true;
+    if (pKey->pGroup)
+        bOk = (pNew->pGroup = EC_GROUP_dup(pKey->pGroup)) != nullptr;
+    if (bOk && pKey->pbnD)
+        bOk = (pNew->pbnD = BN_dup(pKey->pbnD)) != nullptr;
+    if (bOk && pKey->pPublic)
+        bOk = (pNew->pPublic = EC_POINT_dup(pKey->pPublic, pKey->pGroup)) != nullptr;
+    if (bOk && pKey->pbnX)
+        bOk = (pNew->pbnX = BN_dup(pKey->pbnX)) && (pNew->pbnY = BN_dup(pKey->pbnY));
+    if (bOk && pKey->pStock)
+        bOk = (pNew->pStock = EVP_PKEY_dup(pKey->pStock)) != nullptr;
+    if (!bOk)
+    {
+        FreeKey(pNew);
+        return nullptr;
+    }
+    return pNew;
+}
+
 int Match(const void *pv1, const void *pv2, int nSelection)
 {
     const SM_EC_KEYDATA *pKey1 = static_cast<const SM_EC_KEYDATA *>(pv1);
@@ -446,7 +476,7 @@ const char *QueryOperationNameSm2(int nOperation)
         SmFn(OSSL_FUNC_KEYMGMT_GEN_CLEANUP, GenCleanup), SmFn(OSSL_FUNC_KEYMGMT_MATCH, Match),                           \
         SmFn(OSSL_FUNC_KEYMGMT_VALIDATE, Validate), SmFn(OSSL_FUNC_KEYMGMT_GET_PARAMS, GetParams),                       \
         SmFn(OSSL_FUNC_KEYMGMT_GETTABLE_PARAMS, GettableParams), SmFn(OSSL_FUNC_KEYMGMT_SET_PARAMS, SetParams),          \
-        SmFn(OSSL_FUNC_KEYMGMT_SETTABLE_PARAMS, SettableParams)
+        SmFn(OSSL_FUNC_KEYMGMT_SETTABLE_PARAMS, SettableParams), SmFn(OSSL_FUNC_KEYMGMT_DUP, Dup)
 
 const OSSL_DISPATCH g_rgEcKeyManagementFunctions[] = {
     SM_EC_KEY_MANAGEMENT_COMMON,

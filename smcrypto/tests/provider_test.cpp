@@ -460,14 +460,17 @@ TEST_P(SmProviderLoadOrder, OtherCurvesWorkAsWithoutTheModule)
         OPENSSL_free(pbDer);
         ASSERT_TRUE(pBack);
         EXPECT_EQ(EVP_PKEY_eq(pKey, pBack), 1);
+        EVP_PKEY *pCopy = EVP_PKEY_dup(pKey);
+        ASSERT_TRUE(pCopy);
         Bytes vbE = RandomBytes(32);
-        for (EVP_PKEY *pSigner : {pKey, pBack})
+        for (EVP_PKEY *pSigner : {pKey, pBack, pCopy})
         {
             Bytes vbSig = Sign(pSigner, vbE);
             ASSERT_FALSE(vbSig.empty());
             EXPECT_TRUE(StockVerify(nullptr, pBack, vbE, vbSig));
             EXPECT_TRUE(StockVerify(nullptr, pKey, vbE, vbSig));
         }
+        EVP_PKEY_free(pCopy);
         EVP_PKEY_free(pBack);
         EVP_PKEY_free(pKey);
     }
