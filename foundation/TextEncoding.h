@@ -6,9 +6,13 @@
 
 #include <windows.h>
 
+// Length of a zero-terminated wide text, read a block at a time.
+size_t WideTextLength(LPCWSTR lpwszText);
 // Outputs are array-new buffers the caller frees with delete[]; lengths exclude the terminator.
 HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8);
 HRESULT UTF8ToUTF16(LPCSTR lpszUTF8, LPWSTR* ppwszText, DWORD* pcchText);
+// The same for a counted text, which ends early at a zero byte, without copying it first.
+HRESULT UTF8ToUTF16N(LPCSTR pchUTF8, size_t cbUTF8, LPWSTR* ppwszText, DWORD* pcchText);
 
 // Appends the pieces of the text between "||" separators; stops at the first empty piece.
 void SplitStrings(LPCWSTR lpwszText, std::list<std::u16string>& lstStrings);

@@ -83,6 +83,18 @@ HRESULT CCryptoAgent::GetVersion(LONG* plVersion)
 HRESULT CCryptoAgent::SignMsgPKCS7(BSTR bstrSourceData, BSTR bstrHashAlg, VARIANT_BOOL bAttached,
                                    BSTR* pbstrSignature)
 {
+    return SignText(bstrSourceData, nullptr, bstrHashAlg, bAttached, pbstrSignature);
+}
+
+HRESULT CCryptoAgent::SignMsgPKCS7ReleasingSource(LPWSTR* ppwszSource, BSTR bstrHashAlg, VARIANT_BOOL bAttached,
+                                                  BSTR* pbstrSignature)
+{
+    return SignText(ppwszSource ? *ppwszSource : nullptr, ppwszSource, bstrHashAlg, bAttached, pbstrSignature);
+}
+
+HRESULT CCryptoAgent::SignText(BSTR bstrSourceData, LPWSTR* ppwszRelease, BSTR bstrHashAlg, VARIANT_BOOL bAttached,
+                               BSTR* pbstrSignature)
+{
     static const WCHAR s_wszName[] = u"CCryptoAgent::SignMsgPKCS7";
     TraceHelper trace(s_wszName);
     if (!pbstrSignature)
@@ -112,6 +124,11 @@ HRESULT CCryptoAgent::SignMsgPKCS7(BSTR bstrSourceData, BSTR bstrHashAlg, VARIAN
     }
     else
     {
+        if (ppwszRelease)
+        {
+            delete[] *ppwszRelease;
+            *ppwszRelease = nullptr;
+        }
         hResult = SignContent(reinterpret_cast<const BYTE*>(pszContent), cbContent, bstrHashAlg, bAttached,
                               pbstrSignature);
     }
