@@ -48,20 +48,11 @@ size_t WideTextLength(LPCWSTR lpwszText)
     return lpwszText ? WideLength(lpwszText) : 0;
 }
 
-// Each UTF-16 unit becomes at most three UTF-8 bytes, each UTF-8 byte at most one UTF-16 unit:
-// a buffer of that size is converted into in one pass. Its pages beyond the text are never
-// touched, so a large text costs no more memory than its exact size.
-HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
+namespace
 {
-    TraceHelper trace(u"UTF16ToUTF8");
-    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
-    {
-        TraceResult(E_POINTER, u"Check parameter");
-        return E_POINTER;
-    }
-
+HRESULT ConvertUTF16ToUTF8(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
+{
     // The whole text with its terminator.
-    size_t cchText = WideLength(lpwszText);
     const int cchWhole = cchText < 0x7FFFFFFF ? (int)cchText + 1 : -1;
     unsigned long long cbBound = 3ULL * ((unsigned long long)cchText + 1);
     if (cchWhole < 0 || cbBound > 0x7FFFFFFFULL)
@@ -100,7 +91,35 @@ HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
     *pcbUTF8 = (DWORD)(cbWritten - 1);
     return hResult;
 }
+} // namespace
 
+// Each UTF-16 unit becomes at most three UTF-8 bytes: a buffer of that size is converted into
+// in one pass. Its pages beyond the text are never touched, so a large text costs no more
+// memory than its exact size.
+HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
+{
+    TraceHelper trace(u"UTF16ToUTF8");
+    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
+    {
+        TraceResult(E_POINTER, u"Check parameter");
+        return E_POINTER;
+    }
+    return ConvertUTF16ToUTF8(lpwszText, WideLength(lpwszText), ppszUTF8, pcbUTF8);
+}
+
+HRESULT UTF16ToUTF8N(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
+{
+    TraceHelper trace(u"UTF16ToUTF8");
+    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
+    {
+        TraceResult(E_POINTER, u"Check parameter");
+        return E_POINTER;
+    }
+    return ConvertUTF16ToUTF8(lpwszText, cchText, ppszUTF8, pcbUTF8);
+}
+
+// Each UTF-8 byte becomes at most one UTF-16 unit: the buffer of that size is converted into in
+// one pass.
 namespace
 {
 HRESULT ConvertUTF8ToUTF16(LPCSTR pchUTF8, size_t cbUTF8, LPWSTR* ppwszText, DWORD* pcchText)

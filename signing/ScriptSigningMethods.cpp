@@ -3,6 +3,8 @@
 
 #include <oleauto.h>
 
+#include <cstring>
+
 #include "HResult.h"
 #include "NpnGates.h"
 #include "ScriptSkeleton.h"
@@ -54,15 +56,18 @@ public:
         }
         TraceStepSucceeded(lpwszHandler, lpwszConvertStep);
         QM_TRACE_INFO(lpwszHandler, (LPCWSTR)lpwszText);
+        m_rgcch[m_cCount] = cchText;
         m_rglpwsz[m_cCount++] = lpwszText;
         return S_OK;
     }
 
-    // An argument that its user may free early (and set to null).
+    // An argument that its user may free early (and set to null), and its length.
     LPWSTR* Slot(size_t i) { return &m_rglpwsz[i]; }
+    DWORD Length(size_t i) const { return m_rgcch[i]; }
 
 private:
     LPWSTR m_rglpwsz[4] = {};
+    DWORD m_rgcch[4] = {};
     size_t m_cCount = 0;
 };
 
@@ -72,7 +77,7 @@ private:
 HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult, NPVariant* result)
 {
     LPCWSTR lpwszResult = bstrResult ? bstrResult : u"";
-    size_t cchResult = WideTextLength(lpwszResult);
+    size_t cchResult = bstrResult ? SysStringLen(bstrResult) : 0;
     char* pszResult = nullptr;
     int cbResult = 0;
     HRESULT hResult = S_OK;
@@ -127,6 +132,11 @@ HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult
         // The page must not read a lost result as success.
         TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, u"ConvertStringToNPVariant", u"!bResult", E_OUTOFMEMORY);
         return E_OUTOFMEMORY;
+    }
+    // The text ends at its first zero character, which is a zero byte in UTF-8 too.
+    if (const void* pvZero = cbResult ? memchr(pszResult, 0, (size_t)cbResult) : nullptr)
+    {
+        cbResult = (int)(static_cast<const char*>(pvZero) - pszResult);
     }
     pszResult[cbResult] = 0;
     STRINGN_TO_NPVARIANT(pszResult, (uint32_t)cbResult, *result);
@@ -241,8 +251,8 @@ bool CScriptablePluginObject::npSignMsgPKCS7(const NPVariant* args, uint32_t arg
     else
     {
         VARIANT_BOOL bAttached = NPVARIANT_TO_BOOLEAN(args[2]) ? VARIANT_TRUE : VARIANT_FALSE;
-        hResult = m_objCryptoAgent.SignMsgPKCS7ReleasingSource(strings.Slot(0), strings[1], bAttached,
-                                                               &bstrSignature);
+        hResult = m_objCryptoAgent.SignMsgPKCS7ReleasingSource(strings.Slot(0), strings.Length(0), strings[1],
+                                                               bAttached, &bstrSignature);
         strings.Free();
         if (FAILED(hResult))
         {

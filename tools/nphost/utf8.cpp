@@ -59,12 +59,12 @@ size_t AsciiPrefix(std::string_view text)
     size_t i = 0;
     const size_t n = text.size();
     const char* p = text.data();
-    // Eight bytes at a time: large texts are mostly ASCII.
-    for (; n - i >= 8; i += 8)
+    // Thirty-two bytes at a time: large texts are mostly ASCII.
+    for (; n - i >= 32; i += 32)
     {
-        uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ULL)
+        uint64_t rgw[4];
+        std::memcpy(rgw, p + i, 32);
+        if ((rgw[0] | rgw[1] | rgw[2] | rgw[3]) & 0x8080808080808080ULL)
             break;
     }
     while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
