@@ -52,20 +52,23 @@ namespace
 {
 HRESULT ConvertUTF16ToUTF8(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
 {
-    // The whole text with its terminator.
-    const int cchWhole = cchText < 0x7FFFFFFF ? (int)cchText + 1 : -1;
-    unsigned long long cbBound = 3ULL * ((unsigned long long)cchText + 1);
-    if (cchWhole < 0 || cbBound > 0x7FFFFFFFULL)
+    if (cchText >= 0x7FFFFFFF)
+    {
+        TraceResult(E_OUTOFMEMORY, u"New Memory");
+        return E_OUTOFMEMORY;
+    }
+    unsigned long long cbBound = 3ULL * cchText + 1;
+    if (cbBound > 0x7FFFFFFFULL)
     {
         // Beyond what one conversion call takes: measured first.
-        int cbRequired = WideCharToMultiByte(CP_UTF8, 0, lpwszText, cchWhole, nullptr, 0, nullptr, nullptr);
+        int cbRequired = WideCharToMultiByte(CP_UTF8, 0, lpwszText, (int)cchText, nullptr, 0, nullptr, nullptr);
         if (cbRequired <= 0)
         {
             HRESULT hResult = HResultOfFailedCall();
             TraceResult(hResult, u"WideCharToMultiByte - get length");
             return hResult;
         }
-        cbBound = (unsigned long long)cbRequired;
+        cbBound = (unsigned long long)cbRequired + 1;
     }
 
     LPSTR pszUTF8 = NewUnclearedArray<CHAR>(cbBound);
@@ -76,19 +79,24 @@ HRESULT ConvertUTF16ToUTF8(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, D
     }
 
     HRESULT hResult = S_OK;
-    int cbWritten = WideCharToMultiByte(CP_UTF8, 0, lpwszText, cchWhole, pszUTF8, (int)cbBound, nullptr, nullptr);
-    if (cbWritten <= 0)
+    int cbWritten = 0;
+    if (cchText)
     {
-        hResult = HResultOfFailedCall();
-        // A failed conversion hands out an empty text.
-        pszUTF8[0] = 0;
-        cbWritten = 1;
-        TraceResult(hResult, u"WideCharToMultiByte - get value");
+        cbWritten = WideCharToMultiByte(CP_UTF8, 0, lpwszText, (int)cchText, pszUTF8, (int)(cbBound - 1), nullptr,
+                                        nullptr);
+        if (cbWritten <= 0)
+        {
+            // A failed conversion hands out an empty text.
+            hResult = HResultOfFailedCall();
+            cbWritten = 0;
+            TraceResult(hResult, u"WideCharToMultiByte - get value");
+        }
     }
+    pszUTF8[cbWritten] = 0;
 
     // The buffer goes to the caller on failure too; the caller frees it.
     *ppszUTF8 = pszUTF8;
-    *pcbUTF8 = (DWORD)(cbWritten - 1);
+    *pcbUTF8 = (DWORD)cbWritten;
     return hResult;
 }
 } // namespace
