@@ -78,13 +78,25 @@ EC_GROUP *NewFromRow(const CURVE_ROW &row, int nNid)
 }
 
 // Each curve's parameters are parsed and checked once; callers get their own copy of the group.
+// The groups go when the library (or the provider module holding this copy) is unloaded.
+struct CPrototypes
+{
+    std::once_flag rgOnce[std::size(c_rgCurves)];
+    EC_GROUP *rgpGroup[std::size(c_rgCurves)] = {};
+    ~CPrototypes()
+    {
+        for (EC_GROUP *pGroup : rgpGroup)
+            EC_GROUP_free(pGroup);
+    }
+};
+
 const EC_GROUP *Prototype(const CURVE_ROW &row)
 {
-    static std::once_flag rgOnce[std::size(c_rgCurves)];
-    static EC_GROUP *rgpGroup[std::size(c_rgCurves)];
+    static CPrototypes s_prototypes;
     size_t i = size_t(&row - c_rgCurves);
-    std::call_once(rgOnce[i], [&] { rgpGroup[i] = NewFromRow(row, SmObjectIds().*row.pnid); });
-    return rgpGroup[i];
+    std::call_once(s_prototypes.rgOnce[i],
+                   [&] { s_prototypes.rgpGroup[i] = NewFromRow(row, SmObjectIds().*row.pnid); });
+    return s_prototypes.rgpGroup[i];
 }
 
 } // namespace
