@@ -43,6 +43,67 @@ __attribute__((no_sanitize_address)) size_t WideLength(LPCWSTR lpwsz)
 }
 } // namespace
 
+size_t WideTextLength(LPCWSTR lpwszText)
+{
+    return lpwszText ? WideLength(lpwszText) : 0;
+}
+
+namespace
+{
+HRESULT ConvertUTF16ToUTF8(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
+{
+    if (cchText >= 0x7FFFFFFF)
+    {
+        TraceResult(E_OUTOFMEMORY, u"New Memory");
+        return E_OUTOFMEMORY;
+    }
+    unsigned long long cbBound = 3ULL * cchText + 1;
+    if (cbBound > 0x7FFFFFFFULL)
+    {
+        // Beyond what one conversion call takes: measured first.
+        int cbRequired = WideCharToMultiByte(CP_UTF8, 0, lpwszText, (int)cchText, nullptr, 0, nullptr, nullptr);
+        if (cbRequired <= 0)
+        {
+            HRESULT hResult = HResultOfFailedCall();
+            TraceResult(hResult, u"WideCharToMultiByte - get length");
+            return hResult;
+        }
+        cbBound = (unsigned long long)cbRequired + 1;
+    }
+
+    LPSTR pszUTF8 = NewUnclearedArray<CHAR>(cbBound);
+    if (!pszUTF8)
+    {
+        TraceResult(E_OUTOFMEMORY, u"New Memory");
+        return E_OUTOFMEMORY;
+    }
+
+    HRESULT hResult = S_OK;
+    int cbWritten = 0;
+    if (cchText)
+    {
+        cbWritten = WideCharToMultiByte(CP_UTF8, 0, lpwszText, (int)cchText, pszUTF8, (int)(cbBound - 1), nullptr,
+                                        nullptr);
+        if (cbWritten <= 0)
+        {
+            // A failed conversion hands out an empty text.
+            hResult = HResultOfFailedCall();
+            cbWritten = 0;
+            TraceResult(hResult, u"WideCharToMultiByte - get value");
+        }
+    }
+    pszUTF8[cbWritten] = 0;
+
+    // The buffer goes to the caller on failure too; the caller frees it.
+    *ppszUTF8 = pszUTF8;
+    *pcbUTF8 = (DWORD)cbWritten;
+    return hResult;
+}
+} // namespace
+
+// Each UTF-16 unit becomes at most three UTF-8 bytes: a buffer of that size is converted into
+// in one pass. Its pages beyond the text are never touched, so a large text costs no more
+// memory than its exact size.
 HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
 {
     TraceHelper trace(u"UTF16ToUTF8");
@@ -51,39 +112,72 @@ HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
         TraceResult(E_POINTER, u"Check parameter");
         return E_POINTER;
     }
+    return ConvertUTF16ToUTF8(lpwszText, WideLength(lpwszText), ppszUTF8, pcbUTF8);
+}
 
-    // The whole text with its terminator; its length is found once for both calls.
-    size_t cchText = WideLength(lpwszText);
-    const int cchWhole = cchText < 0x7FFFFFFF ? (int)cchText + 1 : -1;
-    int cbRequired = WideCharToMultiByte(CP_UTF8, 0, lpwszText, cchWhole, nullptr, 0, nullptr, nullptr);
-    if (cbRequired <= 0)
+HRESULT UTF16ToUTF8N(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
+{
+    TraceHelper trace(u"UTF16ToUTF8");
+    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
     {
-        HRESULT hResult = HResultOfFailedCall();
-        TraceResult(hResult, u"WideCharToMultiByte - get length");
-        return hResult;
+        TraceResult(E_POINTER, u"Check parameter");
+        return E_POINTER;
+    }
+    return ConvertUTF16ToUTF8(lpwszText, cchText, ppszUTF8, pcbUTF8);
+}
+
+// Each UTF-8 byte becomes at most one UTF-16 unit: the buffer of that size is converted into in
+// one pass.
+namespace
+{
+HRESULT ConvertUTF8ToUTF16(LPCSTR pchUTF8, size_t cbUTF8, LPWSTR* ppwszText, DWORD* pcchText)
+{
+    if ((!pchUTF8 && cbUTF8) || !ppwszText || !pcchText)
+    {
+        TraceResult(E_POINTER, u"Check parameter");
+        return E_POINTER;
+    }
+    // The text ends at its first zero byte, as a zero-terminated copy of it would.
+    const void* pvZero = cbUTF8 ? memchr(pchUTF8, 0, cbUTF8) : nullptr;
+    size_t cbText = pvZero ? (size_t)(static_cast<const char*>(pvZero) - pchUTF8) : cbUTF8;
+    if (cbText >= 0x7FFFFFFF)
+    {
+        TraceResult(E_OUTOFMEMORY, u"New Memory");
+        return E_OUTOFMEMORY;
     }
 
-    // The conversion writes every byte, terminator included; clearing a large text first would
-    // only touch its pages twice. A failed conversion hands out a cleared buffer.
-    LPSTR pszUTF8 = NewUnclearedArray<CHAR>((unsigned long long)cbRequired);
-    if (!pszUTF8)
+    LPWSTR pwszText = NewUnclearedArray<WCHAR>((unsigned long long)cbText + 1);
+    if (!pwszText)
     {
         TraceResult(E_OUTOFMEMORY, u"New Memory");
         return E_OUTOFMEMORY;
     }
 
     HRESULT hResult = S_OK;
-    if (WideCharToMultiByte(CP_UTF8, 0, lpwszText, cchWhole, pszUTF8, cbRequired, nullptr, nullptr) <= 0)
+    int cchWritten = 0;
+    if (cbText)
     {
-        hResult = HResultOfFailedCall();
-        memset(pszUTF8, 0, (size_t)cbRequired);
-        TraceResult(hResult, u"WideCharToMultiByte - get value");
+        cchWritten = MultiByteToWideChar(CP_UTF8, 0, pchUTF8, (int)cbText, pwszText, (int)cbText);
+        if (cchWritten <= 0)
+        {
+            hResult = HResultOfFailedCall();
+            cchWritten = 0;
+            TraceResult(hResult, u"MultiByteToWideChar - get value");
+        }
     }
+    pwszText[cchWritten] = 0;
 
-    // The buffer goes to the caller on failure too; the caller frees it.
-    *ppszUTF8 = pszUTF8;
-    *pcbUTF8 = (DWORD)(cbRequired - 1);
+    *ppwszText = pwszText;
+    *pcchText = (DWORD)cchWritten;
+    QM_TRACE_INFO((DWORD)cbText, *pcchText);
     return hResult;
+}
+} // namespace
+
+HRESULT UTF8ToUTF16N(LPCSTR pchUTF8, size_t cbUTF8, LPWSTR* ppwszText, DWORD* pcchText)
+{
+    TraceHelper trace(u"UTF8ToUTF16");
+    return ConvertUTF8ToUTF16(pchUTF8, cbUTF8, ppwszText, pcchText);
 }
 
 HRESULT UTF8ToUTF16(LPCSTR lpszUTF8, LPWSTR* ppwszText, DWORD* pcchText)
@@ -95,36 +189,7 @@ HRESULT UTF8ToUTF16(LPCSTR lpszUTF8, LPWSTR* ppwszText, DWORD* pcchText)
         return E_POINTER;
     }
     QM_TRACE_INFO(lpszUTF8);
-
-    size_t cbText = strlen(lpszUTF8);
-    const int cbWhole = cbText < 0x7FFFFFFF ? (int)cbText + 1 : -1;
-    int cchRequired = MultiByteToWideChar(CP_UTF8, 0, lpszUTF8, cbWhole, nullptr, 0);
-    if (cchRequired <= 0)
-    {
-        HRESULT hResult = HResultOfFailedCall();
-        TraceResult(hResult, u"MultiByteToWideChar - get length");
-        return hResult;
-    }
-
-    LPWSTR pwszText = NewUnclearedArray<WCHAR>((unsigned long long)cchRequired);
-    if (!pwszText)
-    {
-        TraceResult(E_OUTOFMEMORY, u"New Memory");
-        return E_OUTOFMEMORY;
-    }
-
-    HRESULT hResult = S_OK;
-    if (MultiByteToWideChar(CP_UTF8, 0, lpszUTF8, cbWhole, pwszText, cchRequired) <= 0)
-    {
-        hResult = HResultOfFailedCall();
-        memset(pwszText, 0, (size_t)cchRequired * sizeof(WCHAR));
-        TraceResult(hResult, u"MultiByteToWideChar - get value");
-    }
-
-    *ppwszText = pwszText;
-    *pcchText = (DWORD)(cchRequired - 1);
-    QM_TRACE_INFO((DWORD)cbText, *pcchText);
-    return hResult;
+    return ConvertUTF8ToUTF16(lpszUTF8, strlen(lpszUTF8), ppwszText, pcchText);
 }
 
 void SplitStrings(LPCWSTR lpwszText, std::list<std::u16string>& lstStrings)

@@ -83,6 +83,19 @@ HRESULT CCryptoAgent::GetVersion(LONG* plVersion)
 HRESULT CCryptoAgent::SignMsgPKCS7(BSTR bstrSourceData, BSTR bstrHashAlg, VARIANT_BOOL bAttached,
                                    BSTR* pbstrSignature)
 {
+    return SignText(bstrSourceData, nullptr, nullptr, bstrHashAlg, bAttached, pbstrSignature);
+}
+
+HRESULT CCryptoAgent::SignMsgPKCS7ReleasingSource(LPWSTR* ppwszSource, DWORD cchSource, BSTR bstrHashAlg,
+                                                  VARIANT_BOOL bAttached, BSTR* pbstrSignature)
+{
+    return SignText(ppwszSource ? *ppwszSource : nullptr, &cchSource, ppwszSource, bstrHashAlg, bAttached,
+                    pbstrSignature);
+}
+
+HRESULT CCryptoAgent::SignText(BSTR bstrSourceData, const DWORD* pcchSource, LPWSTR* ppwszRelease, BSTR bstrHashAlg,
+                               VARIANT_BOOL bAttached, BSTR* pbstrSignature)
+{
     static const WCHAR s_wszName[] = u"CCryptoAgent::SignMsgPKCS7";
     TraceHelper trace(s_wszName);
     if (!pbstrSignature)
@@ -106,12 +119,18 @@ HRESULT CCryptoAgent::SignMsgPKCS7(BSTR bstrSourceData, BSTR bstrHashAlg, VARIAN
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check certificate is ready?",
                           u"NULL == m_pSignCertContext && NULL == m_pUnregisteredSignCertContext", hResult);
     }
-    else if (FAILED(hResult = UTF16ToUTF8(bstrSourceData, &pszContent, &cbContent)))
+    else if (FAILED(hResult = pcchSource ? UTF16ToUTF8N(bstrSourceData, *pcchSource, &pszContent, &cbContent)
+                                         : UTF16ToUTF8(bstrSourceData, &pszContent, &cbContent)))
     {
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"UTF16ToUTF8", u"FAILED(hResult)", hResult);
     }
     else
     {
+        if (ppwszRelease)
+        {
+            delete[] *ppwszRelease;
+            *ppwszRelease = nullptr;
+        }
         hResult = SignContent(reinterpret_cast<const BYTE*>(pszContent), cbContent, bstrHashAlg, bAttached,
                               pbstrSignature);
     }

@@ -30,6 +30,11 @@ public:
     virtual HRESULT GetSignCertInfo(BSTR bstrInfoType, BSTR* pbstrInfo);
     // Base64 PKCS#7 over the UTF-8 bytes of the text.
     virtual HRESULT SignMsgPKCS7(BSTR bstrSourceData, BSTR bstrHashAlg, VARIANT_BOOL bAttached, BSTR* pbstrSignature);
+    // The same for a caller that knows the text's length (no zero inside it) and whose text
+    // may go once its UTF-8 form exists: *ppwszSource, an array-new text, is then freed and
+    // set to null, so a large text is neither measured again nor held twice.
+    HRESULT SignMsgPKCS7ReleasingSource(LPWSTR* ppwszSource, DWORD cchSource, BSTR bstrHashAlg,
+                                        VARIANT_BOOL bAttached, BSTR* pbstrSignature);
     // Detached Base64 PKCS#7 over a Base64 digest.
     virtual HRESULT SignHashMsgPKCS7Detached(BSTR bstrSourceHashData, BSTR bstrHashAlg, BSTR* pbstrSignature);
     // Text of the agent's last result; the caller frees it with SysFreeString.
@@ -41,6 +46,8 @@ public:
     void ReleaseSignCertificate();
 
 private:
+    HRESULT SignText(BSTR bstrSourceData, const DWORD* pcchSource, LPWSTR* ppwszRelease, BSTR bstrHashAlg,
+                     VARIANT_BOOL bAttached, BSTR* pbstrSignature);
     HRESULT SignContent(const BYTE* pbContent, DWORD cbContent, BSTR bstrHashAlg, VARIANT_BOOL bAttached,
                         BSTR* pbstrSignature);
     HRESULT SignDigest(const BYTE* pbDigest, DWORD cbDigest, BSTR bstrHashAlg, BSTR* pbstrSignature);

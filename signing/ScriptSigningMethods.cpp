@@ -3,6 +3,10 @@
 
 #include <oleauto.h>
 
+#include <cstring>
+
+#include "HResult.h"
+#include "NpnGates.h"
 #include "ScriptSkeleton.h"
 #include "TextEncoding.h"
 #include "Trace.h"
@@ -29,22 +33,21 @@ public:
     }
     BSTR operator[](size_t i) const { return m_rglpwsz[i]; }
 
-    // Copies the NPString, converts it to UTF-16 and keeps it as the next argument.
+    // Converts the NPString to UTF-16 and keeps it as the next argument. The text is read in
+    // place, up to its first zero byte as a zero-terminated copy would end it: a large text is
+    // not copied before its conversion.
     HRESULT Add(LPCWSTR lpwszHandler, const NPVariant& arg, LPCWSTR lpwszCopyStep, LPCWSTR lpwszConvertStep)
     {
-        char* pszText = nullptr;
         const NPString& str = NPVARIANT_TO_STRING(arg);
-        HRESULT hResult = ConverNPStringtoNULLEndString(&pszText, str.UTF8Characters, str.UTF8Length);
-        if (FAILED(hResult))
+        if (!str.UTF8Characters && str.UTF8Length)
         {
-            TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszCopyStep, u"FAILED(hResult)", hResult);
-            return hResult;
+            TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszCopyStep, u"FAILED(hResult)", E_POINTER);
+            return E_POINTER;
         }
         TraceStepSucceeded(lpwszHandler, lpwszCopyStep);
         LPWSTR lpwszText = nullptr;
         DWORD cchText = 0;
-        hResult = UTF8ToUTF16(pszText, &lpwszText, &cchText);
-        delete[] pszText;
+        HRESULT hResult = UTF8ToUTF16N(str.UTF8Characters, str.UTF8Length, &lpwszText, &cchText);
         if (FAILED(hResult))
         {
             delete[] lpwszText;
@@ -53,36 +56,90 @@ public:
         }
         TraceStepSucceeded(lpwszHandler, lpwszConvertStep);
         QM_TRACE_INFO(lpwszHandler, (LPCWSTR)lpwszText);
+        m_rgcch[m_cCount] = cchText;
         m_rglpwsz[m_cCount++] = lpwszText;
         return S_OK;
     }
 
+    // An argument that its user may free early (and set to null), and its length.
+    LPWSTR* Slot(size_t i) { return &m_rglpwsz[i]; }
+    DWORD Length(size_t i) const { return m_rgcch[i]; }
+
 private:
     LPWSTR m_rglpwsz[4] = {};
+    DWORD m_rgcch[4] = {};
     size_t m_cCount = 0;
 };
 
-// Places the agent's wide result into the result variant; false leaves it Null.
+// Places the agent's wide result into the result variant; false leaves it Null. The UTF-8 text
+// is written straight into the browser's memory: first into a buffer of one byte per character,
+// which an ASCII text (a Base64 signature) fills exactly, else measured and written again.
 HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult, NPVariant* result)
 {
-    LPSTR pszResult = nullptr;
-    DWORD cbResult = 0;
-    HRESULT hResult = UTF16ToUTF8(bstrResult ? bstrResult : u"", &pszResult, &cbResult);
+    LPCWSTR lpwszResult = bstrResult ? bstrResult : u"";
+    size_t cchResult = bstrResult ? SysStringLen(bstrResult) : 0;
+    char* pszResult = nullptr;
+    int cbResult = 0;
+    HRESULT hResult = S_OK;
+    bool bAllocated = true;
+    {
+        TraceHelper trace(u"UTF16ToUTF8");
+        if (cchResult >= 0x7FFFFFFF)
+        {
+            hResult = E_OUTOFMEMORY;
+        }
+        else if (cchResult)
+        {
+            pszResult = static_cast<char*>(NPN_MemAlloc((uint32_t)cchResult + 1));
+            cbResult = pszResult ? WideCharToMultiByte(CP_UTF8, 0, lpwszResult, (int)cchResult, pszResult,
+                                                       (int)cchResult, nullptr, nullptr)
+                                 : 0;
+            if (pszResult && cbResult <= 0)
+            {
+                NPN_MemFree(pszResult);
+                pszResult = nullptr;
+                cbResult = WideCharToMultiByte(CP_UTF8, 0, lpwszResult, (int)cchResult, nullptr, 0, nullptr, nullptr);
+                hResult = cbResult > 0 ? S_OK : HResultOfFailedCall();
+                if (SUCCEEDED(hResult))
+                {
+                    pszResult = static_cast<char*>(NPN_MemAlloc((uint32_t)cbResult + 1));
+                    if (pszResult)
+                    {
+                        WideCharToMultiByte(CP_UTF8, 0, lpwszResult, (int)cchResult, pszResult, cbResult, nullptr,
+                                            nullptr);
+                    }
+                }
+            }
+            bAllocated = pszResult != nullptr;
+        }
+        TraceResult(hResult, u"WideCharToMultiByte - get value");
+    }
     if (FAILED(hResult))
     {
-        delete[] pszResult;
         TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, lpwszStep, u"FAILED(hResult)", hResult);
         return hResult;
     }
     TraceStepSucceeded(lpwszHandler, lpwszStep);
-    bool bPlaced = ConvertStringToNPVariant(pszResult, result);
-    delete[] pszResult;
-    if (!bPlaced)
+    {
+        TraceHelper trace(u"ConvertStringToNPVariant");
+        if (!pszResult && bAllocated)
+        {
+            pszResult = static_cast<char*>(NPN_MemAlloc(1));
+        }
+    }
+    if (!pszResult)
     {
         // The page must not read a lost result as success.
         TRACE_STEP_FAILED(SOURCE_UNIT, lpwszHandler, u"ConvertStringToNPVariant", u"!bResult", E_OUTOFMEMORY);
         return E_OUTOFMEMORY;
     }
+    // The text ends at its first zero character, which is a zero byte in UTF-8 too.
+    if (const void* pvZero = cbResult ? memchr(pszResult, 0, (size_t)cbResult) : nullptr)
+    {
+        cbResult = (int)(static_cast<const char*>(pvZero) - pszResult);
+    }
+    pszResult[cbResult] = 0;
+    STRINGN_TO_NPVARIANT(pszResult, (uint32_t)cbResult, *result);
     return S_OK;
 }
 } // namespace
@@ -194,7 +251,8 @@ bool CScriptablePluginObject::npSignMsgPKCS7(const NPVariant* args, uint32_t arg
     else
     {
         VARIANT_BOOL bAttached = NPVARIANT_TO_BOOLEAN(args[2]) ? VARIANT_TRUE : VARIANT_FALSE;
-        hResult = m_objCryptoAgent.SignMsgPKCS7(strings[0], strings[1], bAttached, &bstrSignature);
+        hResult = m_objCryptoAgent.SignMsgPKCS7ReleasingSource(strings.Slot(0), strings.Length(0), strings[1],
+                                                               bAttached, &bstrSignature);
         strings.Free();
         if (FAILED(hResult))
         {

@@ -5,6 +5,9 @@
 
 #include <openssl/err.h>
 
+#include <iterator>
+#include <mutex>
+
 namespace
 {
 
@@ -74,6 +77,28 @@ EC_GROUP *NewFromRow(const CURVE_ROW &row, int nNid)
     return pGroup;
 }
 
+// Each curve's parameters are parsed and checked once; callers get their own copy of the group.
+// The groups go when the library (or the provider module holding this copy) is unloaded.
+struct CPrototypes
+{
+    std::once_flag rgOnce[std::size(c_rgCurves)];
+    EC_GROUP *rgpGroup[std::size(c_rgCurves)] = {};
+    ~CPrototypes()
+    {
+        for (EC_GROUP *pGroup : rgpGroup)
+            EC_GROUP_free(pGroup);
+    }
+};
+
+const EC_GROUP *Prototype(const CURVE_ROW &row)
+{
+    static CPrototypes s_prototypes;
+    size_t i = size_t(&row - c_rgCurves);
+    std::call_once(s_prototypes.rgOnce[i],
+                   [&] { s_prototypes.rgpGroup[i] = NewFromRow(row, SmObjectIds().*row.pnid); });
+    return s_prototypes.rgpGroup[i];
+}
+
 } // namespace
 
 int SmNidSm2Curve()
@@ -89,7 +114,10 @@ int SmNidSm2TestCurve()
 EC_GROUP *SmCurveNewByNid(int nNid)
 {
     const CURVE_ROW *pRow = FindRow(nNid);
-    return pRow ? NewFromRow(*pRow, nNid) : EC_GROUP_new_by_curve_name(nNid);
+    if (!pRow)
+        return EC_GROUP_new_by_curve_name(nNid);
+    const EC_GROUP *pPrototype = Prototype(*pRow);
+    return pPrototype ? EC_GROUP_dup(pPrototype) : nullptr;
 }
 
 int SmCurveNidOfGroup(const EC_GROUP *pGroup)
@@ -97,10 +125,8 @@ int SmCurveNidOfGroup(const EC_GROUP *pGroup)
     const SM_OBJECT_IDS &ids = SmObjectIds();
     for (const CURVE_ROW &row : c_rgCurves)
     {
-        EC_GROUP *pOurs = NewFromRow(row, ids.*row.pnid);
-        bool bSame = pOurs && EC_GROUP_cmp(pOurs, pGroup, nullptr) == 0;
-        EC_GROUP_free(pOurs);
-        if (bSame)
+        const EC_GROUP *pOurs = Prototype(row);
+        if (pOurs && EC_GROUP_cmp(pOurs, pGroup, nullptr) == 0)
             return ids.*row.pnid;
     }
     return EC_GROUP_get_curve_name(pGroup);

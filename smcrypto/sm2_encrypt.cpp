@@ -55,11 +55,15 @@ struct CCipherScratch
         EC_GROUP_free(pGroup);
     }
 
-    // [h]Q must not be the point at infinity.
+    // [h]Q must not be the point at infinity. With h = 1 that is Q itself: no multiplication.
     bool CofactorCheck(const EC_POINT *pQ)
     {
         const BIGNUM *pbnH = EC_GROUP_get0_cofactor(pGroup);
-        return pbnH && EC_POINT_mul(pGroup, pPoint, nullptr, pQ, pbnH, pCtx) && !EC_POINT_is_at_infinity(pGroup, pPoint);
+        if (!pbnH || BN_is_zero(pbnH))
+            return false;
+        if (BN_is_one(pbnH))
+            return !EC_POINT_is_at_infinity(pGroup, pQ);
+        return EC_POINT_mul(pGroup, pPoint, nullptr, pQ, pbnH, pCtx) && !EC_POINT_is_at_infinity(pGroup, pPoint);
     }
 
     // x2 || y2 of pPoint, then the mask t of cbMask bytes; false when t is all zero.

@@ -89,6 +89,53 @@ TEST(Utf, EmptyAndNullInputs)
     EXPECT_EQ(UTF16ToUTF8(nullptr, &psz, &cb), E_POINTER);
 }
 
+// Counted texts are read in place: up to their length or their first zero byte, whichever
+// comes first, never beyond; the counted wide form converts exactly the characters given.
+TEST(Utf, CountedTextsEndAtTheirLengthOrFirstZero)
+{
+    struct Case
+    {
+        std::string bytes; // the counted text; the byte after it is not zero
+        std::u16string expected;
+    };
+    const Case rgCases[] = {
+        {"abc", u"abc"},
+        {std::string("ab\0cd", 5), u"ab"},
+        {std::string("\0x", 2), u""},
+        {"\xE4\xB8\xAD\xF0\x9F\x94\x91", u"\u4E2D\U0001F511"},
+        {"a\xE2\x82", u"a\uFFFD"},
+        {"", u""},
+    };
+    for (const Case& c : rgCases)
+    {
+        std::string buffer = c.bytes + "Z";
+        LPWSTR pwsz = nullptr;
+        DWORD cch = 99;
+        ASSERT_EQ(UTF8ToUTF16N(buffer.data(), c.bytes.size(), &pwsz, &cch), S_OK) << c.bytes;
+        EXPECT_EQ(std::u16string(pwsz), c.expected) << c.bytes;
+        EXPECT_EQ(cch, c.expected.size()) << c.bytes;
+
+        LPSTR psz = nullptr;
+        DWORD cb = 99;
+        std::u16string wide = c.expected + u"Z";
+        ASSERT_EQ(UTF16ToUTF8N(wide.c_str(), c.expected.size(), &psz, &cb), S_OK);
+        LPSTR pszWhole = nullptr;
+        DWORD cbWhole = 0;
+        ASSERT_EQ(UTF16ToUTF8(pwsz, &pszWhole, &cbWhole), S_OK);
+        EXPECT_EQ(std::string(psz, cb), std::string(pszWhole, cbWhole));
+        EXPECT_EQ(psz[cb], 0);
+        delete[] pszWhole;
+        delete[] psz;
+        delete[] pwsz;
+    }
+    LPWSTR pwsz = nullptr;
+    DWORD cch = 0;
+    EXPECT_EQ(UTF8ToUTF16N(nullptr, 1, &pwsz, &cch), E_POINTER);
+    ASSERT_EQ(UTF8ToUTF16N(nullptr, 0, &pwsz, &cch), S_OK);
+    EXPECT_EQ(cch, 0u);
+    delete[] pwsz;
+}
+
 TEST(Utf, InvalidSequencesFailWithoutCrashing)
 {
     // Invalid UTF-8 is replaced by the converter without MB_ERR_INVALID_CHARS, so it must

@@ -52,6 +52,34 @@ ALG_ID AlgOfSpec(DWORD spec)
     return spec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN;
 }
 
+// Keys read from containers, by their blob. Each signature or decryption reads its key anew
+// from the container; the same blob then gets back the key OpenSSL has already prepared for
+// its private operation (CRT forms, blinding) instead of building it again.
+bool ParseStoredKey(const Bytes& blob, RsaKey* key)
+{
+    constexpr size_t kMaxParsed = 16;
+    static std::mutex lock;
+    static std::map<Bytes, RsaKey> parsed;
+    {
+        std::lock_guard guard(lock);
+        auto it = parsed.find(blob);
+        if (it != parsed.end())
+        {
+            *key = it->second;
+            return true;
+        }
+    }
+    ALG_ID alg = 0;
+    if (ParseRsaBlob(blob.data(), DWORD(blob.size()), key, &alg) != 0)
+        return false;
+    PreparePrivateOp(*key);
+    std::lock_guard guard(lock);
+    if (parsed.size() >= kMaxParsed)
+        parsed.clear();
+    parsed.emplace(blob, *key);
+    return true;
+}
+
 // The key pair of a key specification: held in memory by a verify context, else read
 // from the container.
 std::shared_ptr<CKeyObj> LoadUserKey(HCRYPTPROV h, CProv& prov, DWORD spec)
@@ -68,8 +96,7 @@ std::shared_ptr<CKeyObj> LoadUserKey(HCRYPTPROV h, CProv& prov, DWORD spec)
     if (!stored)
         return nullptr;
     auto key = std::make_shared<CKeyObj>();
-    ALG_ID alg = 0;
-    if (ParseRsaBlob(stored->blob.data(), DWORD(stored->blob.size()), &key->rsa, &alg) != 0)
+    if (!ParseStoredKey(stored->blob, &key->rsa))
         return nullptr;
     key->prov = h;
     key->isRsa = true;

@@ -2,6 +2,7 @@
 #pragma once
 #include <openssl/bn.h>
 #include <openssl/ec.h>
+#include <openssl/evp.h>
 
 struct SM_EC_KEYDATA
 {
@@ -10,6 +11,8 @@ struct SM_EC_KEYDATA
     BIGNUM *pbnD;      // null for a public key
     EC_POINT *pPublic;
     BIGNUM *pbnX, *pbnY;
+    OSSL_LIB_CTX *pLibCtx;
+    EVP_PKEY *pStock;  // a key on another curve, as the library's own providers hold it
 };
 
 // True for keys on the two SM2 curves.

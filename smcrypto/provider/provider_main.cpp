@@ -4,6 +4,8 @@
 #include <openssl/core_names.h>
 #include <openssl/params.h>
 
+#include <new>
+
 #include "smcrypto/objects.h"
 
 namespace
@@ -20,14 +22,17 @@ const OSSL_ALGORITHM c_rgCiphers[] = {
     {nullptr, nullptr, nullptr, nullptr},
 };
 
-// EC keys of the library are taken over by this key management when an SM operation asks for them.
+// EC keys of the library are taken over by this key management when an SM operation asks for them;
+// keys on other curves it holds through the library's own EC key management, so a program that
+// loads this provider first still generates, encodes and signs them as the library does.
 const OSSL_ALGORITHM c_rgKeyManagement[] = {
     {"EC:id-ecPublicKey:1.2.840.10045.2.1", SM_PROVIDER_PROPERTIES, g_rgEcKeyManagementFunctions, "EC keys"},
-    {"SM2:1.2.156.10197.1.301", SM_PROVIDER_PROPERTIES, g_rgEcKeyManagementFunctions, "SM2 keys"},
+    {"SM2:1.2.156.10197.1.301", SM_PROVIDER_PROPERTIES, g_rgSm2KeyManagementFunctions, "SM2 keys"},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
-// "ECDSA" is what the library asks for on an EC key, "SM2" on its SM2 key type.
+// "ECDSA" is what the library asks for on an EC key, "SM2" on its SM2 key type. Keys on other
+// curves are signed by the library's own ECDSA.
 const OSSL_ALGORITHM c_rgSignatures[] = {
     {"ECDSA", SM_PROVIDER_PROPERTIES, g_rgSm2SignatureFunctions, "SM2 signature on the SM2 curves"},
     {"SM2:1.2.156.10197.1.301", SM_PROVIDER_PROPERTIES, g_rgSm2SignatureFunctions, "SM2 signature"},
@@ -86,8 +91,9 @@ int GetParams(void *, OSSL_PARAM rgParams[])
     return 1;
 }
 
-void Teardown(void *)
+void Teardown(void *pvProvCtx)
 {
+    delete static_cast<SM_PROV_CTX *>(pvProvCtx);
 }
 
 const OSSL_DISPATCH c_rgProviderFunctions[] = {
@@ -105,7 +111,18 @@ int SmProviderInit(const OSSL_CORE_HANDLE *pHandle, const OSSL_DISPATCH *pIn, co
 {
     // The object identifiers must exist before any algorithm is looked up by them.
     SmObjectIds();
+    // The module shares the application's crypto library, so the core's context is the
+    // library context itself, as for the library's own providers.
+    OSSL_FUNC_core_get_libctx_fn *pfnGetLibCtx = nullptr;
+    for (; pIn && pIn->function_id != 0; ++pIn)
+        if (pIn->function_id == OSSL_FUNC_CORE_GET_LIBCTX)
+            pfnGetLibCtx = OSSL_FUNC_core_get_libctx(pIn);
+    SM_PROV_CTX *pCtx = new (std::nothrow) SM_PROV_CTX{pHandle, nullptr};
+    if (!pCtx)
+        return 0;
+    if (pfnGetLibCtx)
+        pCtx->pLibCtx = reinterpret_cast<OSSL_LIB_CTX *>(pfnGetLibCtx(pHandle));
     *ppOut = c_rgProviderFunctions;
-    *ppProvCtx = const_cast<OSSL_CORE_HANDLE *>(pHandle);
+    *ppProvCtx = pCtx;
     return 1;
 }

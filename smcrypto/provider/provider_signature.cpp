@@ -1,4 +1,5 @@
-// SM2 signature and verification for EC keys on the SM2 curves. The plain operations take their
+// SM2 signature and verification for EC keys on the SM2 curves; other EC keys get the library's
+// ECDSA. The plain operations take their
 // input as the digest e; the digest operations hash with SM3, preceded by Z on the recommended
 // curve (default user ID) or whenever a user ID was set, as certificate verification needs.
 #include "dispatch.h"
@@ -30,18 +31,36 @@ struct SM2_SIG_CTX
     unsigned char *pbId;
     size_t cbId;
     bool bIdSet;
+    OSSL_LIB_CTX *pLibCtx;
+    // A key on another curve: the library's ECDSA does the operation.
+    EVP_PKEY_CTX *pStock;
+    EVP_MD_CTX *pStockMd;
 };
 
-void *NewCtx(void *, const char *)
+void *NewCtx(void *pvProvCtx, const char *)
 {
-    return OPENSSL_zalloc(sizeof(SM2_SIG_CTX));
+    SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(OPENSSL_zalloc(sizeof(SM2_SIG_CTX)));
+    if (pCtx)
+        pCtx->pLibCtx = SmLibCtx(pvProvCtx);
+    return pCtx;
+}
+
+void DropStock(SM2_SIG_CTX *pCtx)
+{
+    EVP_PKEY_CTX_free(pCtx->pStock);
+    EVP_MD_CTX_free(pCtx->pStockMd);
+    pCtx->pStock = nullptr;
+    pCtx->pStockMd = nullptr;
 }
 
 void FreeCtx(void *pv)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
     if (pCtx)
+    {
         OPENSSL_free(pCtx->pbId);
+        DropStock(pCtx);
+    }
     OPENSSL_clear_free(pCtx, sizeof(SM2_SIG_CTX));
 }
 
@@ -53,12 +72,24 @@ void *DupCtx(void *pv)
         return nullptr;
     *pNew = *pSrc;
     pNew->pbId = pSrc->pbId ? static_cast<unsigned char *>(OPENSSL_memdup(pSrc->pbId, pSrc->cbId)) : nullptr;
-    if (pSrc->pbId && !pNew->pbId)
+    pNew->pStock = pSrc->pStock ? EVP_PKEY_CTX_dup(pSrc->pStock) : nullptr;
+    pNew->pStockMd = nullptr;
+    if (pSrc->pStockMd && (pNew->pStockMd = EVP_MD_CTX_new()) && EVP_MD_CTX_copy_ex(pNew->pStockMd, pSrc->pStockMd) != 1)
     {
-        OPENSSL_free(pNew);
+        EVP_MD_CTX_free(pNew->pStockMd);
+        pNew->pStockMd = nullptr;
+    }
+    if ((pSrc->pbId && !pNew->pbId) || (pSrc->pStock && !pNew->pStock) || (pSrc->pStockMd && !pNew->pStockMd))
+    {
+        FreeCtx(pNew);
         return nullptr;
     }
     return pNew;
+}
+
+EVP_PKEY_CTX *StockParamsCtx(const SM2_SIG_CTX *pCtx)
+{
+    return pCtx->pStock ? pCtx->pStock : pCtx->pStockMd ? EVP_MD_CTX_get_pkey_ctx(pCtx->pStockMd) : nullptr;
 }
 
 // The digests the EC key method accepted: SM3 and the SHA family.
@@ -78,6 +109,8 @@ int SetCtxParams(void *pv, const OSSL_PARAM rgParams[])
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
     if (!rgParams)
         return 1;
+    if (EVP_PKEY_CTX *pStock = StockParamsCtx(pCtx))
+        return EVP_PKEY_CTX_set_params(pStock, rgParams) == 1;
     const OSSL_PARAM *p = OSSL_PARAM_locate_const(rgParams, OSSL_SIGNATURE_PARAM_DIGEST);
     const char *pszName = nullptr;
     if (p && (!OSSL_PARAM_get_utf8_string_ptr(p, &pszName) || !IsAcceptedDigest(pszName)))
@@ -103,41 +136,84 @@ const OSSL_PARAM c_rgSettable[] = {
     OSSL_PARAM_END,
 };
 
-const OSSL_PARAM *SettableCtxParams(void *, void *)
+const OSSL_PARAM *SettableCtxParams(void *pv, void *)
 {
-    return c_rgSettable;
+    EVP_PKEY_CTX *pStock = pv ? StockParamsCtx(static_cast<SM2_SIG_CTX *>(pv)) : nullptr;
+    const OSSL_PARAM *pList = pStock ? EVP_PKEY_CTX_settable_params(pStock) : nullptr;
+    return pList ? pList : c_rgSettable;
 }
 
 const OSSL_PARAM c_rgGettable[] = {OSSL_PARAM_END};
 
-const OSSL_PARAM *GettableCtxParams(void *, void *)
+const OSSL_PARAM *GettableCtxParams(void *pv, void *)
 {
-    return c_rgGettable;
+    EVP_PKEY_CTX *pStock = pv ? StockParamsCtx(static_cast<SM2_SIG_CTX *>(pv)) : nullptr;
+    const OSSL_PARAM *pList = pStock ? EVP_PKEY_CTX_gettable_params(pStock) : nullptr;
+    return pList ? pList : c_rgGettable;
 }
 
-int GetCtxParams(void *, OSSL_PARAM[])
+int GetCtxParams(void *pv, OSSL_PARAM rgParams[])
 {
-    return 1;
+    EVP_PKEY_CTX *pStock = StockParamsCtx(static_cast<SM2_SIG_CTX *>(pv));
+    return pStock ? EVP_PKEY_CTX_get_params(pStock, rgParams) == 1 : 1;
 }
 
-int Init(void *pv, void *pvKey, const OSSL_PARAM rgParams[])
+enum class SM_SIG_OP
+{
+    Sign,
+    Verify,
+};
+
+// SM2 keys are ours; keys on other curves get the library's ECDSA over the key it holds.
+int Init(void *pv, void *pvKey, const OSSL_PARAM rgParams[], SM_SIG_OP op)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
     SM_EC_KEYDATA *pKey = static_cast<SM_EC_KEYDATA *>(pvKey);
     if (pKey)
+    {
         pCtx->pKey = pKey;
+        DropStock(pCtx);
+    }
+    if (!SmIsSm2Key(pCtx->pKey) && pCtx->pKey && pCtx->pKey->pStock)
+    {
+        if (!pCtx->pStock)
+        {
+            pCtx->pStock = EVP_PKEY_CTX_new_from_pkey(pCtx->pLibCtx, pCtx->pKey->pStock, SM_STOCK_QUERY);
+            if (!pCtx->pStock)
+                return 0;
+        }
+        return (op == SM_SIG_OP::Sign ? EVP_PKEY_sign_init_ex(pCtx->pStock, rgParams)
+                                      : EVP_PKEY_verify_init_ex(pCtx->pStock, rgParams)) == 1;
+    }
     if (!SmIsSm2Key(pCtx->pKey))
     {
-        // Keys on other curves stay with the library's ECDSA.
         ERR_raise(ERR_LIB_EC, EC_R_INVALID_CURVE);
         return 0;
     }
     return SetCtxParams(pv, rgParams);
 }
 
+int SignInit(void *pv, void *pvKey, const OSSL_PARAM rgParams[])
+{
+    return Init(pv, pvKey, rgParams, SM_SIG_OP::Sign);
+}
+
+int VerifyInit(void *pv, void *pvKey, const OSSL_PARAM rgParams[])
+{
+    return Init(pv, pvKey, rgParams, SM_SIG_OP::Verify);
+}
+
 int Sign(void *pv, unsigned char *pbSig, size_t *pcbSig, size_t cbSigSize, const unsigned char *pbTbs, size_t cbTbs)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    if (pCtx->pStock)
+    {
+        size_t cb = pbSig ? cbSigSize : 0;
+        if (EVP_PKEY_sign(pCtx->pStock, pbSig, &cb, pbTbs, cbTbs) != 1)
+            return 0;
+        *pcbSig = cb;
+        return 1;
+    }
     if (!pbSig)
     {
         *pcbSig = c_cbMaxSignature;
@@ -167,6 +243,8 @@ int Sign(void *pv, unsigned char *pbSig, size_t *pcbSig, size_t cbSigSize, const
 int Verify(void *pv, const unsigned char *pbSig, size_t cbSig, const unsigned char *pbTbs, size_t cbTbs)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    if (pCtx->pStock)
+        return EVP_PKEY_verify(pCtx->pStock, pbSig, cbSig, pbTbs, cbTbs);
     if (!pCtx->pKey || !pCtx->pKey->pPublic)
         return -1;
     const unsigned char *pb = pbSig;
@@ -187,12 +265,28 @@ int Verify(void *pv, const unsigned char *pbSig, size_t cbSig, const unsigned ch
     return nResult == 1 ? 1 : -1;
 }
 
-int DigestInit(void *pv, const char *pszMd, void *pvKey, const OSSL_PARAM rgParams[])
+int DigestInit(void *pv, const char *pszMd, void *pvKey, const OSSL_PARAM rgParams[], SM_SIG_OP op)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    SM_EC_KEYDATA *pKey = static_cast<SM_EC_KEYDATA *>(pvKey);
+    if (pKey)
+    {
+        pCtx->pKey = pKey;
+        DropStock(pCtx);
+    }
+    if (!SmIsSm2Key(pCtx->pKey) && pCtx->pKey && pCtx->pKey->pStock)
+    {
+        EVP_MD_CTX_free(pCtx->pStockMd);
+        pCtx->pStockMd = EVP_MD_CTX_new();
+        return pCtx->pStockMd &&
+               (op == SM_SIG_OP::Sign ? EVP_DigestSignInit_ex(pCtx->pStockMd, nullptr, pszMd, pCtx->pLibCtx,
+                                                              SM_STOCK_QUERY, pCtx->pKey->pStock, rgParams)
+                                      : EVP_DigestVerifyInit_ex(pCtx->pStockMd, nullptr, pszMd, pCtx->pLibCtx,
+                                                                SM_STOCK_QUERY, pCtx->pKey->pStock, rgParams)) == 1;
+    }
     if (pszMd && *pszMd && OPENSSL_strcasecmp(pszMd, "SM3") != 0)
         return 0;
-    if (!Init(pv, pvKey, rgParams))
+    if (!Init(pv, nullptr, rgParams, op))
         return 0;
     SM3_Init(&pCtx->sm3);
     const unsigned char *pbId = pCtx->bIdSet ? pCtx->pbId : SM2_DEFAULT_USER_ID;
@@ -215,13 +309,43 @@ int DigestInit(void *pv, const char *pszMd, void *pvKey, const OSSL_PARAM rgPara
     return 1;
 }
 
-int DigestUpdate(void *pv, const unsigned char *pb, size_t cb)
+int DigestSignInit(void *pv, const char *pszMd, void *pvKey, const OSSL_PARAM rgParams[])
 {
-    return SM3_Update(&static_cast<SM2_SIG_CTX *>(pv)->sm3, pb, cb);
+    return DigestInit(pv, pszMd, pvKey, rgParams, SM_SIG_OP::Sign);
+}
+
+int DigestVerifyInit(void *pv, const char *pszMd, void *pvKey, const OSSL_PARAM rgParams[])
+{
+    return DigestInit(pv, pszMd, pvKey, rgParams, SM_SIG_OP::Verify);
+}
+
+int DigestSignUpdate(void *pv, const unsigned char *pb, size_t cb)
+{
+    SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    if (pCtx->pStockMd)
+        return EVP_DigestSignUpdate(pCtx->pStockMd, pb, cb);
+    return SM3_Update(&pCtx->sm3, pb, cb);
+}
+
+int DigestVerifyUpdate(void *pv, const unsigned char *pb, size_t cb)
+{
+    SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    if (pCtx->pStockMd)
+        return EVP_DigestVerifyUpdate(pCtx->pStockMd, pb, cb);
+    return SM3_Update(&pCtx->sm3, pb, cb);
 }
 
 int DigestSignFinal(void *pv, unsigned char *pbSig, size_t *pcbSig, size_t cbSigSize)
 {
+    SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    if (pCtx->pStockMd)
+    {
+        size_t cb = pbSig ? cbSigSize : 0;
+        if (EVP_DigestSignFinal(pCtx->pStockMd, pbSig, &cb) != 1)
+            return 0;
+        *pcbSig = cb;
+        return 1;
+    }
     if (!pbSig)
         return Sign(pv, nullptr, pcbSig, 0, nullptr, 0);
     unsigned char rgbE[SM3_DIGEST_LENGTH];
@@ -231,6 +355,9 @@ int DigestSignFinal(void *pv, unsigned char *pbSig, size_t *pcbSig, size_t cbSig
 
 int DigestVerifyFinal(void *pv, const unsigned char *pbSig, size_t cbSig)
 {
+    SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
+    if (pCtx->pStockMd)
+        return EVP_DigestVerifyFinal(pCtx->pStockMd, pbSig, cbSig);
     unsigned char rgbE[SM3_DIGEST_LENGTH];
     SM3_Final(rgbE, &static_cast<SM2_SIG_CTX *>(pv)->sm3);
     return Verify(pv, pbSig, cbSig, rgbE, sizeof(rgbE));
@@ -242,15 +369,15 @@ const OSSL_DISPATCH g_rgSm2SignatureFunctions[] = {
     SmFn(OSSL_FUNC_SIGNATURE_NEWCTX, NewCtx),
     SmFn(OSSL_FUNC_SIGNATURE_FREECTX, FreeCtx),
     SmFn(OSSL_FUNC_SIGNATURE_DUPCTX, DupCtx),
-    SmFn(OSSL_FUNC_SIGNATURE_SIGN_INIT, Init),
+    SmFn(OSSL_FUNC_SIGNATURE_SIGN_INIT, SignInit),
     SmFn(OSSL_FUNC_SIGNATURE_SIGN, Sign),
-    SmFn(OSSL_FUNC_SIGNATURE_VERIFY_INIT, Init),
+    SmFn(OSSL_FUNC_SIGNATURE_VERIFY_INIT, VerifyInit),
     SmFn(OSSL_FUNC_SIGNATURE_VERIFY, Verify),
-    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_SIGN_INIT, DigestInit),
-    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_SIGN_UPDATE, DigestUpdate),
+    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_SIGN_INIT, DigestSignInit),
+    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_SIGN_UPDATE, DigestSignUpdate),
     SmFn(OSSL_FUNC_SIGNATURE_DIGEST_SIGN_FINAL, DigestSignFinal),
-    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_VERIFY_INIT, DigestInit),
-    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_VERIFY_UPDATE, DigestUpdate),
+    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_VERIFY_INIT, DigestVerifyInit),
+    SmFn(OSSL_FUNC_SIGNATURE_DIGEST_VERIFY_UPDATE, DigestVerifyUpdate),
     SmFn(OSSL_FUNC_SIGNATURE_DIGEST_VERIFY_FINAL, DigestVerifyFinal),
     SmFn(OSSL_FUNC_SIGNATURE_GET_CTX_PARAMS, GetCtxParams),
     SmFn(OSSL_FUNC_SIGNATURE_GETTABLE_CTX_PARAMS, GettableCtxParams),

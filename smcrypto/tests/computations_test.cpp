@@ -158,6 +158,54 @@ TEST_P(Sm2Cipher, MalformedCiphertextsAreRefused)
     EXPECT_EQ(SM2_do_decrypt(Nid(), vbRaw.data(), 96, key.d.get(), vbOut.data()), 0);
 }
 
+// On a curve with a cofactor the check multiplies: a point of small order is refused as a public
+// key and as C1, while a point of the generator's subgroup encrypts and decrypts.
+TEST(Sm2CipherCofactor, RefusesPointsOfSmallOrder)
+{
+    const int nNid = NID_secp112r2;  // cofactor 4
+    GroupPtr pGroup(SmCurveNewByNid(nNid));
+    ASSERT_TRUE(pGroup);
+    ASSERT_EQ(BN_get_word(EC_GROUP_get0_cofactor(pGroup.get())), 4u);
+    BN_CTX *pCtx = BN_CTX_new();
+    EC_POINT *pPoint = EC_POINT_new(pGroup.get());
+    BnPtr pbnX(BN_new()), pbnY(BN_new());
+    // [n]R of a random point R lies in the small subgroup; take one that is not infinity.
+    for (unsigned long ulX = 1;; ++ulX)
+    {
+        ASSERT_LT(ulX, 1000u);
+        BN_set_word(pbnX.get(), ulX);
+        if (!EC_POINT_set_compressed_coordinates(pGroup.get(), pPoint, pbnX.get(), 0, pCtx))
+            continue;
+        ASSERT_EQ(EC_POINT_mul(pGroup.get(), pPoint, nullptr, pPoint, EC_GROUP_get0_order(pGroup.get()), pCtx), 1);
+        if (!EC_POINT_is_at_infinity(pGroup.get(), pPoint))
+            break;
+    }
+    ERR_clear_error();
+    ASSERT_EQ(EC_POINT_get_affine_coordinates(pGroup.get(), pPoint, pbnX.get(), pbnY.get(), pCtx), 1);
+    Bytes vbMsg = RandomBytes(16), vbRaw(vbMsg.size() + SM2_CIPHER_OVERHEAD), vbOut(vbMsg.size());
+    EXPECT_EQ(SM2_do_encrypt(nNid, vbMsg.data(), vbMsg.size(), pbnX.get(), pbnY.get(), vbRaw.data()), 0);
+
+    BnPtr pbnD(BN_new());
+    ASSERT_EQ(BN_rand_range(pbnD.get(), EC_GROUP_get0_order(pGroup.get())), 1);
+    BN_add_word(pbnD.get(), 1);
+    EC_POINT *pPublic = EC_POINT_new(pGroup.get());
+    BnPtr pbnPx(BN_new()), pbnPy(BN_new());
+    ASSERT_EQ(EC_POINT_mul(pGroup.get(), pPublic, pbnD.get(), nullptr, nullptr, pCtx), 1);
+    ASSERT_EQ(EC_POINT_get_affine_coordinates(pGroup.get(), pPublic, pbnPx.get(), pbnPy.get(), pCtx), 1);
+    ASSERT_EQ(SM2_do_encrypt(nNid, vbMsg.data(), vbMsg.size(), pbnPx.get(), pbnPy.get(), vbRaw.data()), 1);
+    ASSERT_EQ(SM2_do_decrypt(nNid, vbRaw.data(), vbRaw.size(), pbnD.get(), vbOut.data()), 1);
+    EXPECT_EQ(vbOut, vbMsg);
+    // The same ciphertext with the small-order point as C1.
+    Bytes vbX = Bytes32(pbnX.get()), vbY = Bytes32(pbnY.get());
+    std::copy(vbX.begin(), vbX.end(), vbRaw.begin() + 1);
+    std::copy(vbY.begin(), vbY.end(), vbRaw.begin() + 33);
+    EXPECT_EQ(SM2_do_decrypt(nNid, vbRaw.data(), vbRaw.size(), pbnD.get(), vbOut.data()), 0);
+    EC_POINT_free(pPublic);
+    EC_POINT_free(pPoint);
+    BN_CTX_free(pCtx);
+    ERR_clear_error();
+}
+
 INSTANTIATE_TEST_SUITE_P(Curves, Sm2Cipher, testing::Values(false, true),
                          [](const auto &info) { return info.param ? "TestCurve" : "RecommendedCurve"; });
 

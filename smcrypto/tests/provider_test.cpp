@@ -292,12 +292,27 @@ TEST_F(SmProvider, PublicKeysAloneVerify)
     ERR_clear_error();
 }
 
+bool StockVerify(OSSL_LIB_CTX *pLibCtx, EVP_PKEY *pKey, const Bytes &vbE, const Bytes &vbSig)
+{
+    EVP_PKEY_CTX *pCtx = EVP_PKEY_CTX_new_from_pkey(pLibCtx, pKey, "provider=default");
+    bool bOk = pCtx && EVP_PKEY_verify_init(pCtx) == 1 &&
+               EVP_PKEY_verify(pCtx, vbSig.data(), vbSig.size(), vbE.data(), vbE.size()) == 1;
+    EVP_PKEY_CTX_free(pCtx);
+    return bOk;
+}
+
+// Asked for by our property query, a key on another curve still gets the library's ECDSA.
 TEST_F(SmProvider, OtherCurvesAreLeftToTheLibrarysEcdsa)
 {
     EVP_PKEY *pKey = EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
     ASSERT_TRUE(pKey);
     Bytes vbE = RandomBytes(32);
-    EXPECT_TRUE(OurSign(pKey, vbE).empty());
+    Bytes vbSig = OurSign(pKey, vbE);
+    ASSERT_FALSE(vbSig.empty());
+    EXPECT_TRUE(StockVerify(nullptr, pKey, vbE, vbSig));
+    EXPECT_TRUE(OurVerify(pKey, vbE, vbSig));
+    vbSig.back() ^= 1;
+    EXPECT_FALSE(OurVerify(pKey, vbE, vbSig));
     // Without our property query the library's ECDSA signs.
     EVP_PKEY_CTX *pCtx = EVP_PKEY_CTX_new_from_pkey(nullptr, pKey, nullptr);
     size_t cb = 0;
@@ -382,5 +397,105 @@ TEST(SmProviderModule, LoadsFromItsModuleFile)
     OSSL_PROVIDER_unload(pProv);
     OSSL_LIB_CTX_free(pLibCtx);
 }
+
+// The module loaded before or after the library's default provider: every EC key it does not
+// serve is generated, encoded, signed and verified as the library alone would, and SM2 keys
+// still sign with SM2.
+class SmProviderLoadOrder : public testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override
+    {
+        m_pLibCtx = OSSL_LIB_CTX_new();
+        ASSERT_EQ(OSSL_PROVIDER_set_default_search_path(m_pLibCtx, SMCRYPTO_MODULE_DIR), 1);
+        const char *rgpszOrder[2] = {"smcrypto", "default"};
+        if (!GetParam())
+            std::swap(rgpszOrder[0], rgpszOrder[1]);
+        for (int i = 0; i < 2; ++i)
+        {
+            m_rgpProv[i] = OSSL_PROVIDER_load(m_pLibCtx, rgpszOrder[i]);
+            ASSERT_TRUE(m_rgpProv[i]) << rgpszOrder[i];
+        }
+    }
+    void TearDown() override
+    {
+        for (OSSL_PROVIDER *pProv : m_rgpProv)
+            if (pProv)
+                OSSL_PROVIDER_unload(pProv);
+        OSSL_LIB_CTX_free(m_pLibCtx);
+        ERR_clear_error();
+    }
+    Bytes Sign(EVP_PKEY *pKey, const Bytes &vbE)
+    {
+        EVP_PKEY_CTX *pCtx = EVP_PKEY_CTX_new_from_pkey(m_pLibCtx, pKey, nullptr);
+        Bytes vbSig(160);
+        size_t cb = vbSig.size();
+        if (!pCtx || EVP_PKEY_sign_init(pCtx) != 1 || EVP_PKEY_sign(pCtx, vbSig.data(), &cb, vbE.data(), vbE.size()) != 1)
+            cb = 0;
+        EVP_PKEY_CTX_free(pCtx);
+        vbSig.resize(cb);
+        return vbSig;
+    }
+    OSSL_LIB_CTX *m_pLibCtx = nullptr;
+    OSSL_PROVIDER *m_rgpProv[2] = {};
+};
+
+TEST_P(SmProviderLoadOrder, OtherCurvesWorkAsWithoutTheModule)
+{
+    for (const char *pszCurve : {"P-256", "P-384", "secp256k1"})
+    {
+        SCOPED_TRACE(pszCurve);
+        EVP_PKEY *pKey = EVP_PKEY_Q_keygen(m_pLibCtx, nullptr, "EC", pszCurve);
+        ASSERT_TRUE(pKey);
+        char szGroup[64] = {};
+        EXPECT_EQ(EVP_PKEY_get_group_name(pKey, szGroup, sizeof(szGroup), nullptr), 1);
+        EXPECT_EQ(OBJ_sn2nid(szGroup), EC_curve_nist2nid(pszCurve) != NID_undef ? EC_curve_nist2nid(pszCurve)
+                                                                                  : OBJ_sn2nid(pszCurve));
+        // The key goes out as DER and comes back in; both copies sign and verify with ECDSA.
+        unsigned char *pbDer = nullptr;
+        int cbDer = i2d_PrivateKey(pKey, &pbDer);
+        ASSERT_GT(cbDer, 0);
+        const unsigned char *pbIn = pbDer;
+        EVP_PKEY *pBack = d2i_AutoPrivateKey_ex(nullptr, &pbIn, cbDer, m_pLibCtx, nullptr);
+        OPENSSL_free(pbDer);
+        ASSERT_TRUE(pBack);
+        EXPECT_EQ(EVP_PKEY_eq(pKey, pBack), 1);
+        EVP_PKEY *pCopy = EVP_PKEY_dup(pKey);
+        ASSERT_TRUE(pCopy);
+        Bytes vbE = RandomBytes(32);
+        for (EVP_PKEY *pSigner : {pKey, pBack, pCopy})
+        {
+            Bytes vbSig = Sign(pSigner, vbE);
+            ASSERT_FALSE(vbSig.empty());
+            EXPECT_TRUE(StockVerify(nullptr, pBack, vbE, vbSig));
+            EXPECT_TRUE(StockVerify(nullptr, pKey, vbE, vbSig));
+        }
+        EVP_PKEY_free(pCopy);
+        EVP_PKEY_free(pBack);
+        EVP_PKEY_free(pKey);
+    }
+}
+
+TEST_P(SmProviderLoadOrder, Sm2KeysStillSignWithSm2)
+{
+    EVP_PKEY *pKey = EVP_PKEY_Q_keygen(m_pLibCtx, nullptr, "SM2");
+    ASSERT_TRUE(pKey);
+    unsigned char *pbDer = nullptr;
+    int cbDer = i2d_PrivateKey(pKey, &pbDer);
+    ASSERT_GT(cbDer, 0);
+    const unsigned char *pbIn = pbDer;
+    EVP_PKEY *pPeer = d2i_AutoPrivateKey(nullptr, &pbIn, cbDer);
+    OPENSSL_free(pbDer);
+    ASSERT_TRUE(pPeer);
+    Bytes vbE = RandomBytes(32);
+    Bytes vbSig = Sign(pKey, vbE);
+    ASSERT_FALSE(vbSig.empty());
+    EXPECT_TRUE(PeerSm2VerifyDigest(pPeer, vbE, vbSig));
+    EVP_PKEY_free(pPeer);
+    EVP_PKEY_free(pKey);
+}
+
+INSTANTIATE_TEST_SUITE_P(Order, SmProviderLoadOrder, testing::Values(true, false),
+                         [](const auto &info) { return info.param ? "ModuleFirst" : "DefaultFirst"; });
 
 } // namespace

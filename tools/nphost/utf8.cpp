@@ -1,6 +1,7 @@
 #include "utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "qm/utf.h"
 
@@ -53,19 +54,57 @@ template <typename Sink> void ForEachCodePoint(std::string_view text, Sink sink)
 }
 } // namespace
 
+size_t AsciiPrefix(std::string_view text)
+{
+    size_t i = 0;
+    const size_t n = text.size();
+    const char* p = text.data();
+    // Thirty-two bytes at a time: large texts are mostly ASCII.
+    for (; n - i >= 32; i += 32)
+    {
+        uint64_t rgw[4];
+        std::memcpy(rgw, p + i, 32);
+        if ((rgw[0] | rgw[1] | rgw[2] | rgw[3]) & 0x8080808080808080ULL)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+namespace
+{
+// ASCII runs are the same in both forms and are copied as they are; the rest goes through
+// the code points.
+template <typename Sink> void Convert(std::string_view text, std::string& out, Sink sink)
+{
+    out.reserve(text.size());
+    while (!text.empty())
+    {
+        size_t run = AsciiPrefix(text);
+        out.append(text.data(), run);
+        text.remove_prefix(run);
+        // Up to the next ASCII byte (a lead byte never is one).
+        size_t end = 0;
+        while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80)
+            ++end;
+        ForEachCodePoint(text.substr(0, end), sink);
+        text.remove_prefix(end);
+    }
+}
+} // namespace
+
 std::string CesuToUtf8(std::string_view text)
 {
     std::string out;
-    out.reserve(text.size());
-    ForEachCodePoint(text, [&](char32_t cp) { Encode(cp, out); });
+    Convert(text, out, [&](char32_t cp) { Encode(cp, out); });
     return out;
 }
 
 std::string Utf8ToCesu(std::string_view text)
 {
     std::string out;
-    out.reserve(text.size());
-    ForEachCodePoint(text, [&](char32_t cp) {
+    Convert(text, out, [&](char32_t cp) {
         if (cp >= 0x10000)
         {
             cp -= 0x10000;

@@ -7,6 +7,8 @@
 
 namespace nphost
 {
+// Length of the leading run of ASCII bytes, which read the same in every form.
+size_t AsciiPrefix(std::string_view text);
 // Surrogate pairs become one 4-byte sequence; lone surrogates and bad bytes U+FFFD.
 std::string CesuToUtf8(std::string_view text);
 // 4-byte sequences become surrogate pairs; bad bytes U+FFFD.

@@ -41,6 +41,13 @@ bool ArgumentList::Add(duk_context* ctx, duk_idx_t index, ScriptEngine& engine,
     {
         duk_size_t length = 0;
         const char* text = duk_get_lstring(ctx, index, &length);
+        if (AsciiPrefix({text, length}) == length)
+        {
+            // The same bytes in both forms: the plug-in reads the script's own string, which
+            // stays on the value stack for the length of the call.
+            STRINGN_TO_NPVARIANT(text, uint32_t(length), variant);
+            break;
+        }
         const std::string& utf8 = m_texts.emplace_back(CesuToUtf8({text, length}));
         STRINGN_TO_NPVARIANT(utf8.c_str(), utf8.size(), variant);
         break;
@@ -91,8 +98,14 @@ void PushResult(duk_context* ctx, ScriptEngine& engine, NPVariant& result)
             duk_push_undefined(ctx);
             break;
         }
-        const std::string cesu = Utf8ToCesu({text.UTF8Characters, text.UTF8Length});
-        duk_push_lstring(ctx, cesu.data(), cesu.size());
+        const std::string_view utf8(text.UTF8Characters ? text.UTF8Characters : "", text.UTF8Length);
+        if (AsciiPrefix(utf8) == utf8.size())
+            duk_push_lstring(ctx, utf8.data(), utf8.size());
+        else
+        {
+            const std::string cesu = Utf8ToCesu(utf8);
+            duk_push_lstring(ctx, cesu.data(), cesu.size());
+        }
         if (text.UTF8Characters != nullptr && !Memory().IsLive(text.UTF8Characters))
         {
             // A browser would free this and crash; keep the text, report the fault.

@@ -11,6 +11,8 @@
 
 #include "wincrypt.h"
 
+struct evp_pkey_st;
+
 namespace qm::cspkit
 {
 using Bytes = std::vector<uint8_t>;
@@ -55,8 +57,13 @@ struct RsaKey
     DWORD bits = 0;
     Bytes n, e, d, p, q, dp, dq, qi;
     bool HasPrivate() const { return !d.empty(); }
+    // The private key as OpenSSL holds it for the CRT, blinded private operation: made at the
+    // first one and shared by copies, so a key handle builds it once.
+    mutable std::shared_ptr<evp_pkey_st> privateOp;
 };
 bool GenerateRsa(DWORD bits, RsaKey* key);
+// Builds the key's private-operation form now, so copies made afterwards share it.
+void PreparePrivateOp(const RsaKey& key);
 Bytes PublicKeyBlob(const RsaKey& key, ALG_ID alg);
 Bytes PrivateKeyBlob(const RsaKey& key, ALG_ID alg);
 // PUBLICKEYBLOB or PRIVATEKEYBLOB of an RSA key: 0 or NTE_BAD_VER, NTE_BAD_TYPE, NTE_BAD_DATA.

@@ -1,11 +1,15 @@
 // RSA keys: generation with OpenSSL, CryptoAPI blob layouts, and the PKCS#1 v1.5
 // operations done on the key's numbers (so keys with unusual exponents work as on Windows).
+// Private operations are OpenSSL's raw RSA over the CRT parameters: blinded, constant time.
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/param_build.h>
+#include <openssl/rsa.h>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "kit.h"
 
@@ -96,20 +100,87 @@ DWORD GetDword(const BYTE* p)
 }
 
 // m^x mod n for a big-endian input of the modulus' width.
-bool ModExp(const Bytes& in, const Bytes& exponent, const RsaKey& key, Bytes* out, bool secret)
+bool ModExp(const Bytes& in, const Bytes& exponent, const RsaKey& key, Bytes* out)
 {
     Bn n = ToBn(key.n), x = ToBn(exponent), m = ToBn(in), r(BN_new());
     BN_CTX* ctx = BN_CTX_new();
     bool ok = n && x && m && r && ctx && BN_cmp(m.get(), n.get()) < 0;
-    if (ok && secret)
-        BN_set_flags(x.get(), BN_FLG_CONSTTIME);
     ok = ok && BN_mod_exp(r.get(), m.get(), x.get(), n.get(), ctx) == 1;
     BN_CTX_free(ctx);
     if (ok)
         *out = FromBn(r.get(), (key.bits + 7) / 8);
     return ok;
 }
+
+std::shared_ptr<EVP_PKEY> BuildPrivateKey(const RsaKey& key)
+{
+    Bn n = ToBn(key.n), e = ToBn(key.e), d = ToBn(key.d);
+    OSSL_PARAM_BLD* bld = OSSL_PARAM_BLD_new();
+    bool ok = bld && n && e && d && OSSL_PARAM_BLD_push_BN(bld, OSSL_PKEY_PARAM_RSA_N, n.get()) &&
+              OSSL_PARAM_BLD_push_BN(bld, OSSL_PKEY_PARAM_RSA_E, e.get()) &&
+              OSSL_PARAM_BLD_push_BN(bld, OSSL_PKEY_PARAM_RSA_D, d.get());
+    // Without all five CRT numbers the operation still works, on d alone.
+    Bn crt[5];
+    const Bytes* values[5] = {&key.p, &key.q, &key.dp, &key.dq, &key.qi};
+    const char* names[5] = {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2, OSSL_PKEY_PARAM_RSA_EXPONENT1,
+                            OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
+    bool haveCrt = true;
+    for (int i = 0; i < 5; ++i)
+    {
+        crt[i] = values[i]->empty() ? nullptr : ToBn(*values[i]);
+        haveCrt = haveCrt && crt[i] && !BN_is_zero(crt[i].get());
+    }
+    for (int i = 0; ok && haveCrt && i < 5; ++i)
+        ok = OSSL_PARAM_BLD_push_BN(bld, names[i], crt[i].get());
+    OSSL_PARAM* params = ok ? OSSL_PARAM_BLD_to_param(bld) : nullptr;
+    EVP_PKEY_CTX* ctx = params ? EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr) : nullptr;
+    EVP_PKEY* pkey = nullptr;
+    if (!ctx || EVP_PKEY_fromdata_init(ctx) != 1 || EVP_PKEY_fromdata(ctx, &pkey, EVP_PKEY_KEYPAIR, params) != 1)
+        pkey = nullptr;
+    EVP_PKEY_CTX_free(ctx);
+    OSSL_PARAM_free(params);
+    OSSL_PARAM_BLD_free(bld);
+    return std::shared_ptr<EVP_PKEY>(pkey, EVP_PKEY_free);
+}
+
+std::mutex g_buildLock;
+
+std::shared_ptr<EVP_PKEY> PrivateKeyOf(const RsaKey& key)
+{
+    std::lock_guard lock(g_buildLock);
+    if (!key.privateOp && key.HasPrivate())
+        key.privateOp = BuildPrivateKey(key);
+    return key.privateOp;
+}
+
+// in^d mod n for a big-endian input of the modulus' width.
+bool PrivateOp(const Bytes& in, const RsaKey& key, Bytes* out)
+{
+    std::shared_ptr<EVP_PKEY> pkey = PrivateKeyOf(key);
+    // A blob may declare more bits than its modulus has: OpenSSL works in the modulus' width.
+    size_t k = (key.bits + 7) / 8, width = pkey ? size_t(EVP_PKEY_get_size(pkey.get())) : 0;
+    if (!pkey || in.size() != k || width == 0 || width > k)
+        return false;
+    for (size_t i = 0; i < k - width; ++i)
+        if (in[i] != 0)
+            return false;
+    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_from_pkey(nullptr, pkey.get(), nullptr);
+    Bytes result(k, 0);
+    size_t length = width;
+    bool ok = ctx && EVP_PKEY_decrypt_init(ctx) == 1 && EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1 &&
+              EVP_PKEY_decrypt(ctx, result.data() + (k - width), &length, in.data() + (k - width), width) == 1 &&
+              length == width;
+    EVP_PKEY_CTX_free(ctx);
+    if (ok)
+        *out = std::move(result);
+    return ok;
+}
 } // namespace
+
+void PreparePrivateOp(const RsaKey& key)
+{
+    PrivateKeyOf(key);
+}
 
 bool GenerateRsa(DWORD bits, RsaKey* key)
 {
@@ -246,7 +317,7 @@ DWORD RsaSignDigest(const RsaKey& key, ALG_ID hashAlg, const Bytes& digest, bool
     em[k - t.size() - 1] = 0;
     std::memcpy(em.data() + k - t.size(), t.data(), t.size());
     Bytes sig;
-    if (!ModExp(em, key.d, key, &sig, true))
+    if (!PrivateOp(em, key, &sig))
         return DWORD(NTE_FAIL);
     *signatureLE = Reversed(sig);
     return 0;
@@ -259,7 +330,7 @@ DWORD RsaVerifyDigest(const RsaKey& key, ALG_ID hashAlg, const Bytes& digest,
     if (signatureLE.size() != k)
         return DWORD(NTE_BAD_SIGNATURE);
     Bytes em;
-    if (!ModExp(Reversed(signatureLE), key.e, key, &em, false))
+    if (!ModExp(Reversed(signatureLE), key.e, key, &em))
         return DWORD(NTE_BAD_SIGNATURE);
     Bytes t = DigestInfoPrefix(hashAlg);
     t.insert(t.end(), digest.begin(), digest.end());
@@ -289,7 +360,7 @@ DWORD RsaEncryptPkcs1(const RsaKey& key, const Bytes& plain, Bytes* cipher)
         em[2 + i] = b;
     }
     std::memcpy(em.data() + k - plain.size(), plain.data(), plain.size());
-    return ModExp(em, key.e, key, cipher, false) ? 0 : DWORD(NTE_FAIL);
+    return ModExp(em, key.e, key, cipher) ? 0 : DWORD(NTE_FAIL);
 }
 
 DWORD RsaDecryptPkcs1(const RsaKey& key, const Bytes& cipher, Bytes* plain)
@@ -300,7 +371,7 @@ DWORD RsaDecryptPkcs1(const RsaKey& key, const Bytes& cipher, Bytes* plain)
     if (cipher.size() != k)
         return DWORD(NTE_BAD_LEN);
     Bytes em;
-    if (!ModExp(cipher, key.d, key, &em, true))
+    if (!PrivateOp(cipher, key, &em))
         return DWORD(NTE_BAD_DATA);
     if (em[0] != 0 || em[1] != 2)
         return DWORD(NTE_BAD_DATA);

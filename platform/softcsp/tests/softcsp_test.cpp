@@ -625,3 +625,51 @@ TEST_F(CspTest, ContainerKeysAndBadHandles)
     EXPECT_NE(std::count(random, random + 64, 0), 64);
     CryptReleaseContext(v, 0);
 }
+
+// Private operations reuse what they prepared for a key; a key replaced in its container, or
+// a handle's own copy, must still sign with the key it names.
+TEST_F(CspTest, SignaturesFollowTheContainersCurrentKey)
+{
+    HCRYPTPROV h = Acquire(u"replaced", MS_ENH_RSA_AES_PROV_W, CRYPT_NEWKEYSET, PROV_RSA_AES);
+    auto sign = [&](HCRYPTPROV prov)
+    {
+        HCRYPTHASH hash = 0;
+        EXPECT_TRUE(CryptCreateHash(prov, CALG_SHA_256, 0, 0, &hash));
+        EXPECT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>("abc"), 3, 0));
+        DWORD size = 0;
+        EXPECT_TRUE(CryptSignHashW(hash, AT_SIGNATURE, nullptr, 0, nullptr, &size));
+        Bytes sig(size);
+        EXPECT_TRUE(CryptSignHashW(hash, AT_SIGNATURE, nullptr, 0, sig.data(), &size));
+        CryptDestroyHash(hash);
+        return sig;
+    };
+    auto verifies = [&](const Bytes& pub, const Bytes& sig)
+    {
+        HCRYPTKEY key = 0;
+        HCRYPTHASH hash = 0;
+        EXPECT_TRUE(CryptImportKey(h, pub.data(), DWORD(pub.size()), 0, 0, &key));
+        EXPECT_TRUE(CryptCreateHash(h, CALG_SHA_256, 0, 0, &hash));
+        EXPECT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>("abc"), 3, 0));
+        bool ok = CryptVerifySignatureW(hash, sig.data(), DWORD(sig.size()), key, nullptr, 0);
+        CryptDestroyHash(hash);
+        CryptDestroyKey(key);
+        return ok;
+    };
+    Bytes pubs[2];
+    for (Bytes& pub : pubs)
+    {
+        HCRYPTKEY key = 0;
+        ASSERT_TRUE(CryptGenKey(h, AT_SIGNATURE, 1024 << 16, &key));
+        pub = Export(key, PUBLICKEYBLOB);
+        CryptDestroyKey(key);
+        for (int i = 0; i < 2; ++i)
+        {
+            HCRYPTPROV again = Acquire(u"replaced", MS_ENH_RSA_AES_PROV_W, 0, PROV_RSA_AES);
+            EXPECT_TRUE(verifies(pub, sign(again)));
+            CryptReleaseContext(again, 0);
+        }
+    }
+    EXPECT_FALSE(verifies(pubs[0], sign(h)));
+    EXPECT_TRUE(verifies(pubs[1], sign(h)));
+    CryptReleaseContext(h, 0);
+}
