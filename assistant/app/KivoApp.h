@@ -7,10 +7,6 @@
 #include "KivoMainDialog.h"
 #include "windows.h"
 
-#ifndef HWND_BROADCAST
-#define HWND_BROADCAST ((HWND)0xffff)
-#endif
-
 class CKivoApp
 {
 public:

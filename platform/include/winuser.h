@@ -289,10 +289,15 @@ QMAPI LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
 // Messages: sent ones run the window procedure at once (on the window's thread);
 // posted ones wait in the queue of the window's thread.
 QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+// HWND_BROADCAST posts to every top-level window of the machine's processes (only the
+// values travel: no pointer may be passed that way).
 QMAPI BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+QMAPI BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+#define HWND_BROADCAST ((HWND)0xffff)
 // A message id (0xC000 to 0xFFFF) for a name, the same for every call with that name
-// (compared without case) in this process; 0 on failure.
+// (compared without case) in every process of the machine; 0 on failure.
 QMAPI UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
+QMAPI UINT WINAPI RegisterWindowMessageA(LPCSTR lpString);
 QMAPI void WINAPI PostQuitMessage(int nExitCode);
 // Posted messages first, then input, then WM_PAINT for windows that need it.
 // FALSE on WM_QUIT; -1 for a bad window filter.

@@ -112,6 +112,10 @@ void PresentWindow(HWND hwnd);
 void PresentHide(HWND hwnd);
 void PresentPump(bool block);
 
+// Broadcast posts across the machine's processes.
+void StartBroadcastListener();
+void Broadcast(UINT msg, WPARAM wParam, LPARAM lParam);
+
 // Dialog-box font and base units.
 SIZE BaseUnitsOf(HFONT font);
 

@@ -228,6 +228,8 @@ QMAPI HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR 
         else
             TopLevels().insert(TopLevels().begin(), h);
     }
+    if (!(dwStyle & WS_CHILD))
+        StartBroadcastListener();
     HWND hwnd = raw->handle;
     CREATESTRUCTW cs{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X, static_cast<LONG>(dwStyle),
                      lpWindowName, lpClassName, dwExStyle};
