@@ -1,0 +1,28 @@
+#!/bin/sh
+# /RegServer writes the server's keys under HKCR exactly, a second /RegServer changes
+# nothing, /UnregServer takes them away again; the class's own keys go with it.
+# usage: regserver.sh QV_Assistant qmctl expected.txt
+set -eu
+program=$1 qmctl=$2 expected=$3
+machine=$(mktemp -d)
+trap 'rm -rf "$machine"' EXIT
+export QM_MACHINE="$machine"
+dump() { for k in AppID CLSID Interface Kivo.KivoProtocol Kivo.KivoProtocol.1 TypeLib; do
+    "$qmctl" reg dump "HKCR\\$k" 2>/dev/null || true; done; }
+want=$(sed -e "s|@MODULE@|$program|" -e "s|@MODULE_DIR@|${program%/*}|" "$expected")
+
+"$program" /RegServer
+[ "$(dump)" = "$want" ] || { echo "after /RegServer:"; dump | diff -u "$expected" - || true; exit 1; }
+"$program" /RegServer
+[ "$(dump)" = "$want" ] || { echo "a second /RegServer changed the keys"; exit 1; }
+
+"$program" /UnregServer
+left=$(dump | grep -v '^$')
+gone='[HKEY_CLASSES_ROOT\AppID]
+[HKEY_CLASSES_ROOT\CLSID]
+[HKEY_CLASSES_ROOT\Interface]
+[HKEY_CLASSES_ROOT\TypeLib]'
+[ "$left" = "$gone" ] || { echo "after /UnregServer:"; echo "$left"; exit 1; }
+# Unregistering what is not there is no error.
+"$program" /UnregServer
+echo ok
