@@ -1,18 +1,19 @@
 // HWND_BROADCAST across processes: every process with a top-level window listens on a
-// datagram socket of its own (abstract, named after the machine and the process id) and
-// leaves a file named for its process id in the machine's session folder. A broadcast
+// datagram socket of its own (abstract, named after the process id) and leaves a file named
+// for its process id in the session folder of each machine it has windows on. A broadcast
 // post goes to this process's top-level windows and, as one datagram, to each listener
 // found there; the listener's thread posts it to that process's top-level windows.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "qm/machine.h"
 #include "thread_state.h"
@@ -31,13 +32,11 @@ struct Datagram
 
 std::filesystem::path ListenerFolder() { return qm::MachineDirectory() / "session" / "windows"; }
 
-// The socket's abstract name; the machine's path is hashed so that machines never meet.
 sockaddr_un AddressOf(pid_t pid, socklen_t* len)
 {
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
-    std::string name = "qm-windows-" + std::to_string(std::hash<std::string>{}(qm::MachineDirectory().string())) +
-                       "-" + std::to_string(pid);
+    std::string name = "qm-windows-" + std::to_string(pid);
     std::memcpy(a.sun_path + 1, name.data(), name.size());
     *len = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
     return a;
@@ -49,13 +48,16 @@ void PostToTopLevels(UINT msg, WPARAM wParam, LPARAM lParam)
         PostTo(top, msg, wParam, lParam);
 }
 
-std::filesystem::path g_marker;
+std::mutex g_markerLock;
+std::vector<std::filesystem::path> g_markers;
+bool g_listening = false;
 
-void RemoveMarker()
+void RemoveMarkers()
 {
+    std::lock_guard lock(g_markerLock);
     std::error_code ec;
-    if (!g_marker.empty())
-        std::filesystem::remove(g_marker, ec);
+    for (const auto& m : g_markers)
+        std::filesystem::remove(m, ec);
 }
 
 void Listen(int fd)
@@ -86,13 +88,21 @@ void StartBroadcastListener()
             ::close(fd);
             return;
         }
-        std::error_code ec;
-        std::filesystem::create_directories(ListenerFolder(), ec);
-        g_marker = ListenerFolder() / std::to_string(::getpid());
-        std::ofstream(g_marker) << ::getpid() << "\n";
-        std::atexit(RemoveMarker);
+        g_listening = true;
+        std::atexit(RemoveMarkers);
         std::thread(Listen, fd).detach();
     });
+    if (!g_listening)
+        return;
+    // Known on the machine the window is made on (a process may change machines).
+    std::filesystem::path marker = ListenerFolder() / std::to_string(::getpid());
+    std::lock_guard lock(g_markerLock);
+    if (std::find(g_markers.begin(), g_markers.end(), marker) != g_markers.end())
+        return;
+    std::error_code ec;
+    std::filesystem::create_directories(marker.parent_path(), ec);
+    std::ofstream(marker) << ::getpid() << "\n";
+    g_markers.push_back(marker);
 }
 
 void Broadcast(UINT msg, WPARAM wParam, LPARAM lParam)
