@@ -58,9 +58,11 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data)
 gboolean OnButton(GtkWidget*, GdkEventButton* e, gpointer data)
 {
     HWND hwnd = static_cast<HWND>(data);
+    POINT pt = ScreenPoint(hwnd, e->x, e->y);
+    if (e->button == 3 && (e->type == GDK_BUTTON_PRESS || e->type == GDK_BUTTON_RELEASE))
+        QueueInput({e->type == GDK_BUTTON_PRESS ? InputKind::RightDown : InputKind::RightUp, pt}, hwnd);
     if (e->button != 1)
         return TRUE;
-    POINT pt = ScreenPoint(hwnd, e->x, e->y);
     if (e->type == GDK_BUTTON_PRESS)
         QueueInput({InputKind::Down, pt}, hwnd);
     else if (e->type == GDK_2BUTTON_PRESS)
@@ -95,6 +97,11 @@ UINT VirtualKey(guint keyval)
         return VK_PRIOR;
     case GDK_KEY_Page_Down:
         return VK_NEXT;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R:
+        return VK_MENU;
+    case GDK_KEY_F4:
+        return VK_F4;
     }
     guint32 c = gdk_keyval_to_unicode(keyval);
     if (c >= 'a' && c <= 'z')
@@ -107,7 +114,8 @@ UINT VirtualKey(guint keyval)
 gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer data)
 {
     if (UINT vk = VirtualKey(e->keyval))
-        QueueInput({e->type == GDK_KEY_PRESS ? InputKind::KeyDown : InputKind::KeyUp, {}, vk},
+        QueueInput({e->type == GDK_KEY_PRESS ? InputKind::KeyDown : InputKind::KeyUp, {}, vk, nullptr,
+                    vk != VK_MENU && (e->state & GDK_MOD1_MASK) != 0},
                    static_cast<HWND>(data));
     return TRUE;
 }
@@ -155,6 +163,7 @@ void PresentWindow(HWND hwnd)
         g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), hwnd);
         g_signal_connect(widget, "key-press-event", G_CALLBACK(OnKey), hwnd);
         g_signal_connect(widget, "key-release-event", G_CALLBACK(OnKey), hwnd);
+        PresentIcon(hwnd);
     }
     gtk_window_move(GTK_WINDOW(widget), r.left, r.top);
     gtk_widget_set_size_request(widget, r.right - r.left, r.bottom - r.top);
@@ -162,6 +171,22 @@ void PresentWindow(HWND hwnd)
     if (!gtk_widget_get_visible(widget))
         gtk_widget_show_all(widget);
     gtk_widget_queue_draw(widget);
+}
+
+// The window's big icon (else its small one) as the GTK window's icon.
+void PresentIcon(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    Window* w = Find(hwnd);
+    if (it == Shown().end() || !w)
+        return;
+    cairo_surface_t* s = IconSurface(w->iconBig ? w->iconBig : w->iconSmall);
+    GdkPixbuf* pixbuf = s ? gdk_pixbuf_get_from_surface(s, 0, 0, cairo_image_surface_get_width(s),
+                                                        cairo_image_surface_get_height(s))
+                          : nullptr;
+    gtk_window_set_icon(GTK_WINDOW(it->second), pixbuf);
+    if (pixbuf)
+        g_object_unref(pixbuf);
 }
 
 void PresentHide(HWND hwnd)

@@ -8,5 +8,6 @@ bool PresentScreenSize(SIZE*) { return false; }
 void PresentWindow(HWND) {}
 void PresentHide(HWND) {}
 void PresentPump(bool) {}
+void PresentIcon(HWND) {}
 void* PresentedWidget(HWND) { return nullptr; }
 } // namespace qm::win

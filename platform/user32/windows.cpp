@@ -155,6 +155,7 @@ static void Destroy(HWND hwnd)
     SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
     w = Find(hwnd);
     ForgetWindow(hwnd);
+    ForgetSystemMenu(hwnd);
     Unlink(w);
     FreeSurface(w);
     if (w->freeControl)
