@@ -163,30 +163,44 @@ void PresentWindow(HWND hwnd)
         g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), hwnd);
         g_signal_connect(widget, "key-press-event", G_CALLBACK(OnKey), hwnd);
         g_signal_connect(widget, "key-release-event", G_CALLBACK(OnKey), hwnd);
-        PresentIcon(hwnd);
     }
     gtk_window_move(GTK_WINDOW(widget), r.left, r.top);
     gtk_widget_set_size_request(widget, r.right - r.left, r.bottom - r.top);
     gtk_window_resize(GTK_WINDOW(widget), r.right - r.left, r.bottom - r.top);
     if (!gtk_widget_get_visible(widget))
+    {
         gtk_widget_show_all(widget);
+        PresentIcon(hwnd);
+    }
     gtk_widget_queue_draw(widget);
 }
 
-// The window's big icon (else its small one) as the GTK window's icon.
+// The window's icons as the X window's (_NET_WM_ICON), big and small.
 void PresentIcon(HWND hwnd)
 {
     auto it = Shown().find(hwnd);
     Window* w = Find(hwnd);
     if (it == Shown().end() || !w)
         return;
-    cairo_surface_t* s = IconSurface(w->iconBig ? w->iconBig : w->iconSmall);
-    GdkPixbuf* pixbuf = s ? gdk_pixbuf_get_from_surface(s, 0, 0, cairo_image_surface_get_width(s),
-                                                        cairo_image_surface_get_height(s))
-                          : nullptr;
-    gtk_window_set_icon(GTK_WINDOW(it->second), pixbuf);
-    if (pixbuf)
-        g_object_unref(pixbuf);
+    GList* icons = nullptr;
+    for (HICON icon : {w->iconBig, w->iconSmall})
+        if (cairo_surface_t* s = IconSurface(icon))
+            if (GdkPixbuf* p = gdk_pixbuf_get_from_surface(s, 0, 0, cairo_image_surface_get_width(s),
+                                                           cairo_image_surface_get_height(s)))
+                icons = g_list_append(icons, p);
+    gtk_window_set_icon_list(GTK_WINDOW(it->second), icons);
+    // A pop-up window's icon is not passed on by GTK itself.
+    if (GdkWindow* g = gtk_widget_get_window(it->second))
+        gdk_window_set_icon_list(g, icons);
+    g_list_free_full(icons, g_object_unref);
+}
+
+void PresentRaise(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    if (it != Shown().end())
+        if (GdkWindow* g = gtk_widget_get_window(it->second))
+            gdk_window_raise(g);
 }
 
 void PresentHide(HWND hwnd)

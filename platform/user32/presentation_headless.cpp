@@ -9,5 +9,6 @@ void PresentWindow(HWND) {}
 void PresentHide(HWND) {}
 void PresentPump(bool) {}
 void PresentIcon(HWND) {}
+void PresentRaise(HWND) {}
 void* PresentedWidget(HWND) { return nullptr; }
 } // namespace qm::win

@@ -120,6 +120,7 @@ RECT CaptionIconInWindow(const Window* w);     // where it is (HTSYSMENU)
 void ShowSystemMenu(HWND hwnd, POINT screenPt); // TrackPopupMenu over GetSystemMenu
 void ForgetSystemMenu(HWND hwnd);
 void PresentIcon(HWND hwnd);                   // the presented window takes the window's icon
+void PresentRaise(HWND hwnd);                  // the presented window goes on top of the others
 
 // Broadcast posts across the machine's processes.
 void StartBroadcastListener();

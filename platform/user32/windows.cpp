@@ -653,6 +653,9 @@ QMAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, in
             list.insert(it == list.end() ? list.begin() : it + 1, hWnd);
         }
     }
+    if (!(uFlags & SWP_NOZORDER) && IsTopLevel(w) &&
+        (hWndInsertAfter == HWND_TOP || hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST))
+        PresentRaise(hWnd);
     bool moved = now.left != old.left || now.top != old.top;
     bool sized = (now.right - now.left) != (old.right - old.left) || (now.bottom - now.top) != (old.bottom - old.top);
     if (moved || sized)
