@@ -2,6 +2,8 @@
 // server and registered by /RegServer; the program's own pages never use it.
 #pragma once
 
+#include <string>
+
 #include "objbase.h"
 
 // {76E04540-7128-4CA9-A02F-9ADA30DFD797}
@@ -12,3 +14,7 @@ extern const IID IID_IKivoProtocol;
 // The class object handed to CoRegisterClassObject: every object it makes holds a lock on
 // the module (CKivoModule) while it lives.
 IClassFactory* KivoProtocolFactory();
+
+// The protocol's message box ("Can not open file."); the HTML-UI host shows it as a box, the
+// plain program writes it to standard error.
+void ShowKivoProtocolMessage(const std::u16string& strText);

@@ -6,6 +6,7 @@
 #include "KivoModule.h"
 #include "KivoProtocol.h"
 #include "objbase.h"
+#include "urlmon.h"
 
 // No switch here may reach the dialog or an error box.
 std::unique_ptr<IKivoMainDialog> CreateKivoMainDialog(CKivoApp&)
@@ -14,6 +15,8 @@ std::unique_ptr<IKivoMainDialog> CreateKivoMainDialog(CKivoApp&)
     return nullptr;
 }
 void ShowKivoStartupError(const std::u16string&) { ADD_FAILURE() << "start-up error"; }
+std::vector<std::u16string> g_protocolMessages;
+void ShowKivoProtocolMessage(const std::u16string& strText) { g_protocolMessages.push_back(strText); }
 
 namespace
 {
@@ -141,4 +144,46 @@ TEST_F(KivoServer, EmbeddingServesTheClassUntilTheLastClientLetsGo)
                                                     reinterpret_cast<void**>(&none)))
         << "revoked at exit";
     CoUninitialize();
+}
+
+// The protocol serves "\images\test.gif" beside the program from a running position; without
+// the file it says so and reads nothing.
+TEST_F(KivoServer, ProtocolReadsThePictureBesideTheProgram)
+{
+    std::filesystem::path picture = std::filesystem::path(QM_INSTANCE_PROBE_DIR) / "images" / "test.gif";
+    std::filesystem::create_directories(picture.parent_path());
+    WriteAll(picture, "GIF89a-0123456789");
+    IInternetProtocol* protocol = nullptr;
+    ASSERT_EQ(S_OK, KivoProtocolFactory()->CreateInstance(nullptr, IID_IInternetProtocol,
+                                                          reinterpret_cast<void**>(&protocol)));
+    char buf[8];
+    ULONG got = 99;
+    std::string read;
+    HRESULT hr;
+    while ((hr = protocol->Read(buf, sizeof buf, &got)) == S_OK)
+        read.append(buf, got);
+    EXPECT_EQ(S_FALSE, hr);
+    EXPECT_EQ(0u, got);
+    EXPECT_EQ("GIF89a-0123456789", read);
+
+    IInternetProtocolInfo* info = nullptr;
+    ASSERT_EQ(S_OK, protocol->QueryInterface(IID_IInternetProtocolInfo, reinterpret_cast<void**>(&info)));
+    EXPECT_EQ(S_FALSE, info->CompareUrl(u"a:", u"a:", 0));
+    EXPECT_EQ(E_POINTER, info->CompareUrl(u"a:", nullptr, 0));
+    EXPECT_EQ(INET_E_DEFAULT_ACTION, info->ParseUrl(u"a:", PARSE_CANONICALIZE, 0, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(E_NOTIMPL, protocol->Suspend());
+    EXPECT_EQ(S_OK, protocol->LockRequest(0));
+    info->Release();
+    protocol->Release();
+
+    std::filesystem::remove_all(picture.parent_path());
+    ASSERT_EQ(S_OK, KivoProtocolFactory()->CreateInstance(nullptr, IID_IInternetProtocol,
+                                                          reinterpret_cast<void**>(&protocol)));
+    got = 99;
+    EXPECT_EQ(S_FALSE, protocol->Read(buf, sizeof buf, &got));
+    EXPECT_EQ(0u, got);
+    EXPECT_EQ(1u, g_protocolMessages.size());
+    EXPECT_EQ(u"Can not open file.", g_protocolMessages.empty() ? u"" : g_protocolMessages.back());
+    protocol->Release();
+    EXPECT_EQ(0, KivoModule().GetLockCount());
 }
