@@ -1,6 +1,6 @@
 #!/bin/sh
 # /RegServer writes the server's keys under HKCR exactly, a second /RegServer changes
-# nothing, /UnregServer takes them away again; the class's own keys go with it.
+# nothing, /UnregServer takes them away again; /Embedding keeps the program running.
 # usage: regserver.sh QV_Assistant qmctl expected.txt
 set -eu
 program=$1 qmctl=$2 expected=$3
@@ -25,4 +25,11 @@ gone='[HKEY_CLASSES_ROOT\AppID]
 [ "$left" = "$gone" ] || { echo "after /UnregServer:"; echo "$left"; exit 1; }
 # Unregistering what is not there is no error.
 "$program" /UnregServer
+
+# Started for COM, the program stays up (without a dialog) until its clients let go.
+"$program" /Embedding &
+server=$!
+sleep 1
+kill -0 "$server" 2>/dev/null || { echo "/Embedding did not stay up"; exit 1; }
+kill "$server"
 echo ok
