@@ -13,6 +13,10 @@ want=$(sed -e "s|@MODULE@|$program|" -e "s|@MODULE_DIR@|${program%/*}|" "$expect
 
 "$program" /RegServer
 [ "$(dump)" = "$want" ] || { echo "after /RegServer:"; dump | diff -u "$expected" - || true; exit 1; }
+clsid='HKCR\CLSID\{76E04540-7128-4CA9-A02F-9ADA30DFD797}'
+[ "$("$qmctl" reg query "$clsid\LocalServer32" @)" = "REG_SZ $program" ] || { echo "LocalServer32"; exit 1; }
+[ "$("$qmctl" reg query 'HKCR\AppID\Kivo.EXE' AppID)" = "REG_SZ {AF292A48-E8B6-40F3-A619-DD6BC988C08A}" ] ||
+    { echo "AppID of Kivo.EXE"; exit 1; }
 "$program" /RegServer
 [ "$(dump)" = "$want" ] || { echo "a second /RegServer changed the keys"; exit 1; }
 
@@ -23,6 +27,7 @@ gone='[HKEY_CLASSES_ROOT\AppID]
 [HKEY_CLASSES_ROOT\Interface]
 [HKEY_CLASSES_ROOT\TypeLib]'
 [ "$left" = "$gone" ] || { echo "after /UnregServer:"; echo "$left"; exit 1; }
+if "$qmctl" reg query "$clsid" >/dev/null 2>&1; then echo "the class is still there"; exit 1; fi
 # Unregistering what is not there is no error.
 "$program" /UnregServer
 
