@@ -95,8 +95,15 @@ QMAPI UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString)
     UINT id = MachineId(name);
     if (!id)
     {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
+        // A machine whose table cannot be written still gets ids for this process, from the
+        // top of the range down, away from the machine's.
+        static UINT s_nextLocal = kLastId;
+        if (s_nextLocal < kFirstId)
+        {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return 0;
+        }
+        id = s_nextLocal--;
     }
     known.emplace(key, id);
     return id;
