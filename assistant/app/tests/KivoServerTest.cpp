@@ -72,6 +72,7 @@ class KivoServer : public FreshAssistantMachine
 {
 protected:
     BOOL Start(const char16_t* commandLine) { return KivoApp().InitInstance(commandLine); }
+    void ServeUntilReleased(const char16_t* sw);
     void TearDown() override
     {
         KivoApp().ExitInstance();
@@ -114,7 +115,16 @@ TEST_F(KivoServer, WithoutElevationRegistrationWritesNothing)
 
 TEST_F(KivoServer, EmbeddingServesTheClassUntilTheLastClientLetsGo)
 {
-    ASSERT_TRUE(Start(u"/Embedding"));
+    for (const char16_t* sw : {u"/Embedding", u"-Automation"})
+    {
+        SCOPED_TRACE(std::string(sw, sw + std::char_traits<char16_t>::length(sw)));
+        ServeUntilReleased(sw);
+    }
+}
+
+void KivoServer::ServeUntilReleased(const char16_t* sw)
+{
+    ASSERT_TRUE(Start(sw));
     EXPECT_FALSE(std::filesystem::exists(std::string(QM_INSTANCE_PROBE_DIR) + "/assistant_app_test.log"));
 
     IUnknown* first = nullptr;
