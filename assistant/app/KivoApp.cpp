@@ -1,10 +1,12 @@
 #include "KivoApp.h"
 
+#include "KivoModule.h"
 #include "commctrl.h"
+#include "objbase.h"
 
 namespace
 {
-const char16_t kActivationMessage[] = u"qv_mendo_detect_tools_single_instance_msgid";
+const char kActivationMessage[] = "qv_mendo_detect_tools_single_instance_msgid";
 const char16_t kInstanceMutex[] = u"qv_mendo_detect_tools_single_instance";
 
 bool SameText(const std::u16string& a, const char16_t* b)
@@ -61,7 +63,7 @@ KivoSwitch ParseKivoSwitch(const std::u16string& strCommandLine)
 
 BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
 {
-    m_uActivateMsg = RegisterWindowMessageW(kActivationMessage);
+    m_uActivateMsg = RegisterWindowMessageA(kActivationMessage);
     if (m_uActivateMsg == 0)
     {
         ShowKivoStartupError(u"Can not initialize.");
@@ -73,20 +75,31 @@ BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
     {
         CloseHandle(m_hMutex);
         m_hMutex = nullptr;
-        PostMessageW(HWND_BROADCAST, m_uActivateMsg, 0, 0);
+        PostMessageA(HWND_BROADCAST, m_uActivateMsg, 0, 0);
         return FALSE;
     }
 
+    m_bOleInit = SUCCEEDED(CoInitialize(nullptr));
     INITCOMMONCONTROLSEX icc = {8, 0xFF};
     InitCommonControlsEx(&icc);
 
-    switch (ParseKivoSwitch(strCommandLine))
+    KivoSwitch sw = ParseKivoSwitch(strCommandLine);
+    if (FAILED(KivoModule().RegisterClassObjects()))
+        return FALSE;
+    switch (sw)
     {
     case KivoSwitch::Embedding:
     case KivoSwitch::Automation:
+        // Alive for COM only, until the last client lets go (or a WM_QUIT).
+        KivoModule().SetServerMode(true);
         return TRUE;
-    case KivoSwitch::RegServer:
     case KivoSwitch::UnregServer:
+        if (SUCCEEDED(KivoModule().UpdateRegistryAppId(FALSE)))
+            KivoModule().UnregisterServer();
+        return FALSE;
+    case KivoSwitch::RegServer:
+        if (SUCCEEDED(KivoModule().UpdateRegistryAppId(TRUE)))
+            KivoModule().RegisterServer();
         return FALSE;
     case KivoSwitch::None:
         break;
@@ -106,9 +119,24 @@ BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
     return FALSE;
 }
 
+int CKivoApp::Run()
+{
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+    {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
 int CKivoApp::ExitInstance()
 {
     m_log.Close();
+    KivoModule().RevokeClassObjects();
+    if (m_bOleInit)
+        CoUninitialize();
+    m_bOleInit = false;
     if (m_hMutex)
         CloseHandle(m_hMutex);
     m_hMutex = nullptr;

@@ -7,10 +7,6 @@
 #include "KivoMainDialog.h"
 #include "windows.h"
 
-#ifndef HWND_BROADCAST
-#define HWND_BROADCAST ((HWND)0xffff)
-#endif
-
 class CKivoApp
 {
 public:
@@ -22,6 +18,8 @@ public:
     // FALSE ends the program (refused, registration done, or the dialog has closed); TRUE
     // keeps it running as a COM server.
     BOOL InitInstance(const std::u16string& strCommandLine);
+    // The message loop of a COM server (after InitInstance returned TRUE): until WM_QUIT.
+    int Run();
     int ExitInstance();
 
     void WriteLogText(const std::u16string& strText) { m_log.WriteLogText(strText); }
@@ -31,6 +29,7 @@ public:
 private:
     HANDLE m_hMutex = nullptr;
     UINT m_uActivateMsg = 0;
+    bool m_bOleInit = false;
     CKivoLog m_log;
 };
 

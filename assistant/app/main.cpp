@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     }
     CKivoApp& app = KivoApp();
     RouteCheckLogTo(&app.Log());
-    app.InitInstance(strCommandLine);
+    if (app.InitInstance(strCommandLine))
+        app.Run();
     return app.ExitInstance();
 }

@@ -1,5 +1,6 @@
 #include "KivoDlg.h"
 
+#include "AboutDlg.h"
 #include "KivoMessageBox.h"
 #include "qm/webbrowser.h"
 
@@ -93,6 +94,13 @@ INT_PTR CKivoDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     switch (message)
     {
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return (wParam & 0xFFF0) == IDM_ABOUTBOX;
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
     case WM_KIVO_RESULT:
         SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, OnJsResult(wParam, lParam));
         return TRUE;
@@ -120,9 +128,43 @@ void CKivoDlg::CenterWindow()
                  0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
+void CKivoDlg::OnSysCommand(UINT nID, LPARAM)
+{
+    // The default handling (close, the menu itself) follows when the message is not ours.
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX)
+        CAboutDlg(m_hWnd).DoModal();
+}
+
+BOOL CKivoDlg::OnPaint()
+{
+    if (!IsIconic(m_hWnd))
+        return FALSE; // the dialog's own painting
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    int x = (rc.right - rc.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+    return TRUE;
+}
+
 BOOL CKivoDlg::OnInitDialog()
 {
     CenterWindow();
+    HINSTANCE hInstance = GetModuleHandleW(nullptr);
+    WCHAR szAbout[128] = {};
+    if (LoadStringW(hInstance, IDS_ABOUTBOX, szAbout, 128) > 0)
+        if (HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE))
+        {
+            AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
+        }
+    m_hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetWindowTextW(m_hWnd, u"Pellix Assistant");
     m_state.m_nBusy = 0;
     m_external.SetMainWindow(this);

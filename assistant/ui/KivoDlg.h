@@ -20,6 +20,9 @@ public:
     {
         IDD = 102,
         IDC_BROWSER = 1001,
+        IDR_MAINFRAME = 128, // the program icon
+        IDS_ABOUTBOX = 101,
+        IDM_ABOUTBOX = 0x0010, // system-menu command
     };
 
     // pExternal: the application's window.external object; uActivateMsg: the registered
@@ -49,6 +52,9 @@ protected:
     virtual BOOL OnInitDialog();
     // Every message of the dialog; TRUE when handled.
     virtual INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    BOOL OnPaint();
+    HICON OnQueryDragIcon() { return m_hIcon; }
     void OnBeforeNavigate2(const std::u16string& strUrl, VARIANT_BOOL* pCancel);
     LRESULT OnJsResult(WPARAM wParam, LPARAM lParam);
 
@@ -60,6 +66,7 @@ private:
     std::unique_ptr<CKivoCustomControlSite> m_pSite;
     HWND m_hWnd = nullptr;
     CKivoJobState m_state;
+    HICON m_hIcon = nullptr;
     CJsCall m_jsCall;
     CKivoImpIDispatch& m_external;
     CKivoLog& m_log;

@@ -15,3 +15,8 @@ void ShowKivoStartupError(const std::u16string& strText)
 {
     KivoMessageBox(nullptr, strText, u"QV_Assistant", KIVO_MB_ICONERROR);
 }
+
+void ShowKivoProtocolMessage(const std::u16string& strText)
+{
+    KivoMessageBox(nullptr, strText, u"QV_Assistant", KIVO_MB_OK);
+}

@@ -43,7 +43,8 @@ QMAPI HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 QMAPI HRESULT WINAPI CoInitialize(LPVOID pvReserved);
 QMAPI void WINAPI CoUninitialize(void);
 
-// Only in-process servers are activated. Without COM initialised on the calling thread:
+// In-process servers are activated from the registry; local servers only when their class
+// object is registered in this process (CoRegisterClassObject). Without COM initialised on the calling thread:
 // CO_E_NOTINITIALIZED. Class not registered (for CLSCTX_INPROC_SERVER): REGDB_E_CLASSNOTREG.
 // Server module that cannot be loaded: HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND); without a
 // DllGetClassObject: CO_E_ERRORINDLL. Otherwise what the class factory returns.
@@ -51,6 +52,24 @@ QMAPI HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSER
                                       LPVOID* ppv);
 QMAPI HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                                       LPVOID* ppv);
+
+// Class objects of a server (an .exe) for activation from this process.
+typedef enum tagREGCLS
+{
+    REGCLS_SINGLEUSE = 0,
+    REGCLS_MULTIPLEUSE = 1,
+    REGCLS_MULTI_SEPARATE = 2,
+    REGCLS_SUSPENDED = 4,
+    REGCLS_SURROGATE = 8,
+} REGCLS;
+// The object is AddRef'd until revoked. CO_E_OBJISREG: a single-use registration of the class
+// for that context is already there. CoGetClassObject with CLSCTX_LOCAL_SERVER finds the
+// object registered in this process; other processes do not reach it here.
+QMAPI HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext, DWORD flags,
+                                           LPDWORD lpdwRegister);
+// CO_E_OBJNOTREG for an unknown cookie.
+QMAPI HRESULT WINAPI CoRevokeClassObject(DWORD dwRegister);
+QMAPI HRESULT WINAPI CoResumeClassObjects(void);
 
 QMAPI LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb);
 QMAPI LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb);

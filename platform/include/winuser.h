@@ -289,10 +289,15 @@ QMAPI LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
 // Messages: sent ones run the window procedure at once (on the window's thread);
 // posted ones wait in the queue of the window's thread.
 QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+// HWND_BROADCAST posts to every top-level window of the machine's processes (only the
+// values travel: no pointer may be passed that way).
 QMAPI BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+QMAPI BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+#define HWND_BROADCAST ((HWND)0xffff)
 // A message id (0xC000 to 0xFFFF) for a name, the same for every call with that name
-// (compared without case) in this process; 0 on failure.
+// (compared without case) in every process of the machine; 0 on failure.
 QMAPI UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
+QMAPI UINT WINAPI RegisterWindowMessageA(LPCSTR lpString);
 QMAPI void WINAPI PostQuitMessage(int nExitCode);
 // Posted messages first, then input, then WM_PAINT for windows that need it.
 // FALSE on WM_QUIT; -1 for a bad window filter.
@@ -783,6 +788,86 @@ typedef struct tagNMHDR
     UINT_PTR idFrom;
     UINT code;
 } NMHDR, *LPNMHDR;
+
+// ---- Icons: RT_GROUP_ICON/RT_ICON resources (32-bit, 24-bit and palette bitmaps with
+// their masks, or PNG images), drawn with their alpha.
+#define WM_SETICON 0x0080
+#define WM_GETICON 0x007F
+#define WM_QUERYDRAGICON 0x0037
+#define WM_ICONERASEBKGND 0x0027
+#define ICON_SMALL 0
+#define ICON_BIG 1
+#define ICON_SMALL2 2
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_DEFAULTSIZE 0x00000040
+#define LR_SHARED 0x00008000
+#define DI_MASK 0x0001
+#define DI_IMAGE 0x0002
+#define DI_NORMAL 0x0003
+// The group resource's image nearest SM_CXICON; shared: the same handle for the same
+// module and name, never to be destroyed.
+QMAPI HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+QMAPI HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+// IMAGE_ICON only; cx/cy 0 with LR_DEFAULTSIZE: SM_CXICON/SM_CYICON, 0 without it: the
+// image's own size. The image is scaled when the group holds no image of that size.
+QMAPI HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy, UINT fuLoad);
+QMAPI BOOL WINAPI DestroyIcon(HICON hIcon);
+QMAPI BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
+QMAPI BOOL WINAPI DrawIconEx(HDC hdc, int xLeft, int yTop, HICON hIcon, int cxWidth, int cyWidth, UINT istepIfAniCur,
+                             HBRUSH hbrFlickerFreeDraw, UINT diFlags);
+// The stand-in never minimises a window: FALSE.
+QMAPI BOOL WINAPI IsIconic(HWND hWnd);
+
+// ---- Menus: popup menus of strings and separators, the window's system menu (Alt+Space,
+// a click on the caption's icon, a right click on the caption), TrackPopupMenu's modal loop.
+#define WM_CONTEXTMENU 0x007B
+#define WM_INITMENU 0x0116
+#define WM_INITMENUPOPUP 0x0117
+#define WM_NCRBUTTONDOWN 0x00A4
+#define WM_NCRBUTTONUP 0x00A5
+#define WM_SYSCHAR 0x0106
+#define SC_MOUSEMENU 0xF090
+#define SC_KEYMENU 0xF100
+#define HTSYSMENU 3
+#define MF_STRING 0x00000000L
+#define MF_ENABLED 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_DISABLED 0x00000002L
+#define MF_BYCOMMAND 0x00000000L
+#define MF_BYPOSITION 0x00000400L
+#define MF_SEPARATOR 0x00000800L
+#define MF_CHECKED 0x00000008L
+#define MF_POPUP 0x00000010L
+#define TPM_LEFTBUTTON 0x0000L
+#define TPM_RIGHTBUTTON 0x0002L
+#define TPM_LEFTALIGN 0x0000L
+#define TPM_TOPALIGN 0x0000L
+#define TPM_NONOTIFY 0x0080L
+#define TPM_RETURNCMD 0x0100L
+QMAPI HMENU WINAPI CreatePopupMenu(void);
+QMAPI BOOL WINAPI DestroyMenu(HMENU hMenu);
+QMAPI BOOL WINAPI IsMenu(HMENU hMenu);
+// MF_STRING (lpNewItem the text, "&" marks the mnemonic, "\t" starts the shortcut column),
+// MF_SEPARATOR, with MF_GRAYED/MF_DISABLED/MF_CHECKED.
+QMAPI BOOL WINAPI AppendMenuW(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem);
+QMAPI BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
+QMAPI int WINAPI GetMenuItemCount(HMENU hMenu);
+// -1 for a separator or a position past the end.
+QMAPI UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos);
+QMAPI int WINAPI GetMenuStringW(HMENU hMenu, UINT uIDItem, LPWSTR lpString, int cchMax, UINT flags);
+QMAPI UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags);
+QMAPI BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
+// The window's own copy of the system menu (its close item), made on first use; bRevert
+// TRUE drops the copy and returns NULL.
+QMAPI HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert);
+// Runs until an item is chosen or the menu is dismissed (Escape, Alt, a click outside). The
+// choice is posted to hWnd as WM_COMMAND (WM_SYSCOMMAND for its system menu), or returned
+// with TPM_RETURNCMD (0: none).
+QMAPI BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
+                                 const RECT* prcRect);
+QMAPI BOOL WINAPI EndMenu(void);
 
 #define RegisterClassEx RegisterClassExW
 #define CreateWindowEx CreateWindowExW

@@ -46,12 +46,17 @@ std::string LinuxPath(LPCWSTR lpPath)
     if (!lpPath)
         return {};
     std::u16string path(lpPath);
-    // An absolute Linux path, as GetModuleFileNameW reports a module's file, names itself.
+    // An absolute Linux path, as GetModuleFileNameW reports a module's file, names itself;
+    // a backslash separates its parts as in any Windows path (a program adds "\sub\file" to
+    // its folder).
     if (!path.empty() && path[0] == u'/')
     {
         std::string utf8;
         if (!qm::kernel32::EncodeUtf8(path.data(), path.size(), true, utf8))
             return {};
+        for (char& c : utf8)
+            if (c == '\\')
+                c = '/';
         return std::filesystem::path(utf8).lexically_normal().string();
     }
     if (path.size() < 2 || (path[0] != u'C' && path[0] != u'c') || path[1] != u':')

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "apartment.h"
+#include "class_objects.h"
 #include "libloaderapi.h"
 #include "objbase.h"
 #include "winbase.h"
@@ -64,6 +65,9 @@ HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINF
         return CO_E_NOTINITIALIZED;
     if (pServerInfo != nullptr)
         return E_INVALIDARG;
+    HRESULT registered = S_OK;
+    if (qm::com::RegisteredClassObject(rclsid, dwClsContext & CLSCTX_LOCAL_SERVER, riid, ppv, &registered))
+        return registered;
     if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0)
         return REGDB_E_CLASSNOTREG;
     std::u16string path;

@@ -26,6 +26,9 @@ LRESULT HitTest(Window* w, POINT pt)
     }
     if (HasCaption(w))
     {
+        RECT icon = CaptionIconInWindow(w);
+        if (CaptionIcon(w) && PtInRect(&icon, local))
+            return HTSYSMENU;
         RECT box = CloseBoxInWindow(w);
         if ((w->style & WS_SYSMENU) && PtInRect(&box, local))
             return HTCLOSE;
@@ -88,7 +91,9 @@ QMAPI LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM l
     case WM_NCHITTEST:
         return HitTest(w, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     case WM_NCLBUTTONDOWN:
-        if (wParam == HTCLOSE)
+        if (wParam == HTSYSMENU)
+            SendMessageW(hWnd, WM_SYSCOMMAND, SC_MOUSEMENU + HTSYSMENU, lParam);
+        else if (wParam == HTCLOSE)
             SendMessageW(hWnd, WM_SYSCOMMAND, SC_CLOSE, lParam);
         else if (wParam == HTVSCROLL)
         {
@@ -102,7 +107,58 @@ QMAPI LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM l
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
             SendMessageW(hWnd, WM_CLOSE, 0, 0);
+        else if (((wParam & 0xFFF0) == SC_KEYMENU && lParam == ' ') || (wParam & 0xFFF0) == SC_MOUSEMENU)
+        {
+            // Below the caption's icon, as Windows puts it.
+            RECT s = ScreenRect(w);
+            RECT c = ClientInWindow(w);
+            ShowSystemMenu(hWnd, {s.left + CloseBoxInWindow(w).top - 2, s.top + c.top});
+        }
         return 0;
+    case WM_SYSKEYDOWN:
+        // Alt+Space opens the window's system menu, Alt+F4 closes it.
+        if ((lParam & (1 << 29)) && (wParam == VK_SPACE || wParam == VK_F4))
+        {
+            HWND root = RootOf(hWnd);
+            if (wParam == VK_SPACE)
+                SendMessageW(root, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+            else
+                SendMessageW(root, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        return 0;
+    case WM_RBUTTONUP: {
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(hWnd, &pt);
+        SendMessageW(hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hWnd), MAKELPARAM(pt.x, pt.y));
+        return 0;
+    }
+    case WM_NCRBUTTONUP:
+        SendMessageW(hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hWnd), lParam);
+        return 0;
+    case WM_CONTEXTMENU: {
+        if (!IsTopLevel(w))
+            return SendMessageW(w->parent, Msg, wParam, lParam);
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        LRESULT hit = HitTest(w, pt);
+        if ((hit == HTCAPTION || hit == HTSYSMENU) && (w->style & WS_SYSMENU))
+            ShowSystemMenu(hWnd, pt);
+        return 0;
+    }
+    case WM_SETICON: {
+        HICON* slot = wParam == ICON_BIG ? &w->iconBig : &w->iconSmall;
+        HICON old = *slot;
+        *slot = reinterpret_cast<HICON>(lParam);
+        w->needsFrame = true;
+        InvalidateRect(hWnd, nullptr, FALSE);
+        PresentIcon(hWnd);
+        return reinterpret_cast<LRESULT>(old);
+    }
+    case WM_GETICON:
+        if (wParam == ICON_BIG)
+            return reinterpret_cast<LRESULT>(w->iconBig);
+        if (wParam == ICON_SMALL2 && !w->iconSmall)
+            return reinterpret_cast<LRESULT>(w->iconBig);
+        return reinterpret_cast<LRESULT>(w->iconSmall);
     case WM_CLOSE:
         DestroyWindow(hWnd);
         return 0;

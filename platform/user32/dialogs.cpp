@@ -315,6 +315,7 @@ QMAPI LRESULT WINAPI DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lPar
             case WM_CTLCOLORBTN:
             case WM_CTLCOLORLISTBOX:
             case WM_INITDIALOG:
+            case WM_QUERYDRAGICON:
                 return r;
             }
             return d ? d->msgResult : 0;

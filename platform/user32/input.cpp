@@ -95,9 +95,14 @@ bool TakeInputMessage(ThreadQueue& q)
     {
         SetKeyDown(e.vk, e.kind == InputKind::KeyDown);
         HWND target = q.focus ? q.focus : q.active;
+        // With Alt held (and Alt itself) the keys are system keys, bit 29 their context code.
+        bool sys = e.alt || e.vk == VK_MENU;
+        UINT msg = e.kind == InputKind::KeyDown ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+        LPARAM lp = e.kind == InputKind::KeyDown ? 1 : static_cast<LPARAM>(0xC0000001u);
+        if (e.alt)
+            lp |= LPARAM(1) << 29;
         if (target && IsWindow(target))
-            PostTo(target, e.kind == InputKind::KeyDown ? WM_KEYDOWN : WM_KEYUP, e.vk,
-                   e.kind == InputKind::KeyDown ? 1 : static_cast<LPARAM>(0xC0000001u));
+            PostTo(target, msg, e.vk, lp);
         return true;
     }
     {
@@ -117,7 +122,7 @@ bool TakeInputMessage(ThreadQueue& q)
     if (!client)
         hit = SendMessageW(target, WM_NCHITTEST, 0,
                            MAKELPARAM(static_cast<WORD>(e.pt.x), static_cast<WORD>(e.pt.y)));
-    if (e.kind == InputKind::Down || e.kind == InputKind::SecondDown)
+    if (e.kind == InputKind::Down || e.kind == InputKind::SecondDown || e.kind == InputKind::RightDown)
     {
         HWND root = RootOf(target);
         if (root && GetActiveWindow() != root)
@@ -143,6 +148,12 @@ bool TakeInputMessage(ThreadQueue& q)
     case InputKind::Up:
         g_leftDown = false;
         msg = client ? WM_LBUTTONUP : WM_NCLBUTTONUP;
+        break;
+    case InputKind::RightDown:
+        msg = client ? WM_RBUTTONDOWN : WM_NCRBUTTONDOWN;
+        break;
+    case InputKind::RightUp:
+        msg = client ? WM_RBUTTONUP : WM_NCRBUTTONUP;
         break;
     default:
         return true;
@@ -195,6 +206,22 @@ void InjectDoubleClick(int x, int y)
     Queue({InputKind::Up, pt}, target);
     Queue({InputKind::SecondDown, pt}, target);
     Queue({InputKind::Up, pt}, target);
+}
+
+void InjectRightClick(int x, int y)
+{
+    POINT pt{x, y};
+    HWND target = WindowFromPoint(pt);
+    Queue({InputKind::Move, pt}, target);
+    Queue({InputKind::RightDown, pt}, target);
+    Queue({InputKind::RightUp, pt}, target);
+}
+
+void InjectSysKey(UINT vk)
+{
+    HWND target = GetActiveWindow();
+    Queue({InputKind::KeyDown, {}, vk, nullptr, true}, target);
+    Queue({InputKind::KeyUp, {}, vk, nullptr, true}, target);
 }
 
 void InjectKey(UINT vk)

@@ -183,10 +183,20 @@ QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
 
 QMAPI BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
+    if (hWnd == HWND_BROADCAST)
+    {
+        Broadcast(Msg, wParam, lParam);
+        return TRUE;
+    }
     if (hWnd && !Get(hWnd))
         return FALSE;
     PostTo(hWnd, Msg, wParam, lParam);
     return TRUE;
+}
+
+QMAPI BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    return PostMessageW(hWnd, Msg, wParam, lParam);
 }
 
 QMAPI void WINAPI PostQuitMessage(int nExitCode)

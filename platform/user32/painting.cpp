@@ -151,6 +151,12 @@ void DrawNonClient(HWND hwnd)
             RECT bar{inner.left, inner.top, inner.right, inner.top + cap};
             Fill(dc, bar, caption);
             RECT title{bar.left + 6, bar.top, bar.right - cap - 4, bar.bottom};
+            if (HICON icon = CaptionIcon(w))
+            {
+                RECT at = CaptionIconInWindow(w);
+                DrawIconEx(dc, at.left, at.top, icon, at.right - at.left, at.bottom - at.top, 0, nullptr, DI_NORMAL);
+                title.left = at.right + 4;
+            }
             HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, 0);

@@ -114,11 +114,13 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data)
 gboolean OnButton(GtkWidget* area, GdkEventButton* e, gpointer data)
 {
     HWND hwnd = static_cast<HWND>(data);
+    POINT pt = ScreenPoint(hwnd, e->x, e->y);
+    if (e->button == 3 && (e->type == GDK_BUTTON_PRESS || e->type == GDK_BUTTON_RELEASE))
+        QueueInput({e->type == GDK_BUTTON_PRESS ? InputKind::RightDown : InputKind::RightUp, pt}, hwnd);
     if (e->button != 1)
         return TRUE;
     if (e->type == GDK_BUTTON_PRESS)
         gtk_widget_grab_focus(area); // the keys are the window's again
-    POINT pt = ScreenPoint(hwnd, e->x, e->y);
     if (e->type == GDK_BUTTON_PRESS)
         QueueInput({InputKind::Down, pt}, hwnd);
     else if (e->type == GDK_2BUTTON_PRESS)
@@ -153,6 +155,11 @@ UINT VirtualKey(guint keyval)
         return VK_PRIOR;
     case GDK_KEY_Page_Down:
         return VK_NEXT;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R:
+        return VK_MENU;
+    case GDK_KEY_F4:
+        return VK_F4;
     }
     guint32 c = gdk_keyval_to_unicode(keyval);
     if (c >= 'a' && c <= 'z')
@@ -187,12 +194,14 @@ gboolean OnKey(GtkWidget* window, GdkEventKey* e, gpointer data)
         SetKeyDown(mod, down);
     else if (vk)
         SetKeyDown(vk, down);
-    // A widget of a child window with the focus takes the key itself.
+    bool alt = vk != VK_MENU && (e->state & GDK_MOD1_MASK) != 0;
+    // A widget of a child window with the focus takes the key itself; the window's own
+    // Alt shortcuts (system menu, close) stay the window's.
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
-    if (focus && IsEmbedded(focus))
+    if (focus && IsEmbedded(focus) && !(alt && (vk == VK_SPACE || vk == VK_F4)))
         return FALSE;
     if (vk)
-        QueueInput({down ? InputKind::KeyDown : InputKind::KeyUp, {}, vk}, static_cast<HWND>(data));
+        QueueInput({down ? InputKind::KeyDown : InputKind::KeyUp, {}, vk, nullptr, alt}, static_cast<HWND>(data));
     return TRUE;
 }
 } // namespace
@@ -256,8 +265,37 @@ void PresentWindow(HWND hwnd)
         gtk_widget_show(FixedOf(widget));
         gtk_widget_show(area);
         gtk_widget_show(widget);
+        PresentIcon(hwnd);
     }
     gtk_widget_queue_draw(area);
+}
+
+// The window's icons as the X window's (_NET_WM_ICON), big and small.
+void PresentIcon(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    Window* w = Find(hwnd);
+    if (it == Shown().end() || !w)
+        return;
+    GList* icons = nullptr;
+    for (HICON icon : {w->iconBig, w->iconSmall})
+        if (cairo_surface_t* s = IconSurface(icon))
+            if (GdkPixbuf* p = gdk_pixbuf_get_from_surface(s, 0, 0, cairo_image_surface_get_width(s),
+                                                           cairo_image_surface_get_height(s)))
+                icons = g_list_append(icons, p);
+    gtk_window_set_icon_list(GTK_WINDOW(it->second), icons);
+    // A pop-up window's icon is not passed on by GTK itself.
+    if (GdkWindow* g = gtk_widget_get_window(it->second))
+        gdk_window_set_icon_list(g, icons);
+    g_list_free_full(icons, g_object_unref);
+}
+
+void PresentRaise(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    if (it != Shown().end())
+        if (GdkWindow* g = gtk_widget_get_window(it->second))
+            gdk_window_raise(g);
 }
 
 void PresentHide(HWND hwnd)

@@ -8,6 +8,8 @@ bool PresentScreenSize(SIZE*) { return false; }
 void PresentWindow(HWND) {}
 void PresentHide(HWND) {}
 void PresentPump(bool) {}
+void PresentIcon(HWND) {}
+void PresentRaise(HWND) {}
 void* PresentedWidget(HWND) { return nullptr; }
 bool PresentChildWidget(HWND, void*) { return false; }
 } // namespace qm::win

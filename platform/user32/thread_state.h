@@ -20,6 +20,8 @@ enum class InputKind
     KeyDown,
     KeyUp,
     CloseBox,
+    RightDown,
+    RightUp,
 };
 
 struct InputEvent
@@ -28,6 +30,7 @@ struct InputEvent
     POINT pt{};
     UINT vk = 0;
     HWND window = nullptr; // CloseBox
+    bool alt = false;      // keys pressed with Alt held
 };
 
 struct ThreadQueue

@@ -59,6 +59,7 @@ struct Window
     std::vector<uint8_t> extra;
     std::thread::id thread;
     HFONT font = nullptr; // for controls that keep WM_SETFONT's font
+    HICON iconBig = nullptr, iconSmall = nullptr; // WM_SETICON
     // painting
     bool needsPaint = false;
     bool needsErase = false;
@@ -113,6 +114,19 @@ bool HasIdleHook();
 void PresentWindow(HWND hwnd);
 void PresentHide(HWND hwnd);
 void PresentPump(bool block);
+
+// Icons and menus.
+cairo_surface_t* IconSurface(HICON icon);      // null for a bad handle
+HICON CaptionIcon(const Window* w);            // the icon the caption shows, if any
+RECT CaptionIconInWindow(const Window* w);     // where it is (HTSYSMENU)
+void ShowSystemMenu(HWND hwnd, POINT screenPt); // TrackPopupMenu over GetSystemMenu
+void ForgetSystemMenu(HWND hwnd);
+void PresentIcon(HWND hwnd);                   // the presented window takes the window's icon
+void PresentRaise(HWND hwnd);                  // the presented window goes on top of the others
+
+// Broadcast posts across the machine's processes.
+void StartBroadcastListener();
+void Broadcast(UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Dialog-box font and base units.
 SIZE BaseUnitsOf(HFONT font);

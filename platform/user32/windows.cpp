@@ -155,6 +155,7 @@ static void Destroy(HWND hwnd)
     SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
     w = Find(hwnd);
     ForgetWindow(hwnd);
+    ForgetSystemMenu(hwnd);
     Unlink(w);
     FreeSurface(w);
     if (w->freeControl)
@@ -228,6 +229,8 @@ QMAPI HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR 
         else
             TopLevels().insert(TopLevels().begin(), h);
     }
+    if (!(dwStyle & WS_CHILD))
+        StartBroadcastListener();
     HWND hwnd = raw->handle;
     CREATESTRUCTW cs{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X, static_cast<LONG>(dwStyle),
                      lpWindowName, lpClassName, dwExStyle};
@@ -650,6 +653,9 @@ QMAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, in
             list.insert(it == list.end() ? list.begin() : it + 1, hWnd);
         }
     }
+    if (!(uFlags & SWP_NOZORDER) && IsTopLevel(w) &&
+        (hWndInsertAfter == HWND_TOP || hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST))
+        PresentRaise(hWnd);
     bool moved = now.left != old.left || now.top != old.top;
     bool sized = (now.right - now.left) != (old.right - old.left) || (now.bottom - now.top) != (old.bottom - old.top);
     if (moved || sized)

@@ -31,8 +31,10 @@ struct Resource
     SourceLocation where;
 };
 
+inline constexpr uint16_t kRtIcon = 3;
 inline constexpr uint16_t kRtString = 6;
 inline constexpr uint16_t kRtRcdata = 10;
+inline constexpr uint16_t kRtGroupIcon = 14;
 inline constexpr uint16_t kRtVersion = 16;
 inline constexpr uint16_t kRtHtml = 23;
 inline constexpr uint16_t kRtManifest = 24;

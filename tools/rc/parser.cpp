@@ -40,7 +40,7 @@ const std::set<std::string> kMemoryOptions = {"PRELOAD", "LOADONCALL", "FIXED", 
 
 // Statements whose resources are not compiled yet; they are refused by name.
 const std::set<std::string> kNotYetSupported = {"MENU",    "MENUEX", "ACCELERATORS",
-                                                "ICON",   "CURSOR",   "BITMAP",  "FONT",   "TOOLBAR",
+                                                "CURSOR",   "BITMAP",  "FONT",   "TOOLBAR",
                                                 "DLGINIT", "MESSAGETABLE", "TEXTINCLUDE", "DESIGNINFO"};
 
 std::string Upper(std::string s)
@@ -170,6 +170,8 @@ private:
             VersionInfo(name, where);
         else if (keyword == "DIALOG" || keyword == "DIALOGEX")
             Dialog(std::move(name), where, keyword == "DIALOGEX");
+        else if (keyword == "ICON")
+            Icon(std::move(name), where);
         else if (kNotYetSupported.count(keyword))
             throw RcError(type.where, keyword + " resources are not supported yet");
         else if (keyword == "RCDATA")
@@ -317,6 +319,55 @@ private:
         }
         else
             throw RcError(t.where, "quoted file name or BEGIN expected, found '" + t.text + "'");
+        AddResource(std::move(r));
+    }
+
+    // An .ico file becomes one RT_ICON per image (numbered on from the last one of the
+    // script) and an RT_GROUP_ICON directory that names them.
+    void Icon(ResourceName name, const SourceLocation& where)
+    {
+        uint16_t language = OptionalStatements(m_language);
+        const Token& t = Peek();
+        if (t.kind != TokenKind::String)
+            throw RcError(t.where, "quoted icon file name expected, found '" + t.text + "'");
+        ++m_pos;
+        auto path = ResolveFile(t);
+        std::ifstream in(path, std::ios::binary);
+        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        m_dataFiles.push_back(path);
+        auto word = [&](size_t at) { return uint16_t(file[at] | (file[at + 1] << 8)); };
+        auto dword = [&](size_t at) { return uint32_t(word(at) | (uint32_t(word(at + 2)) << 16)); };
+        if (file.size() < 6 || word(0) != 0 || word(2) != 1 || word(4) == 0 || file.size() < 6 + 16u * word(4))
+            throw RcError(t.where, "'" + path.string() + "' is not an icon file");
+        uint16_t count = word(4);
+        std::vector<uint8_t> group = {0, 0, 1, 0, uint8_t(count), uint8_t(count >> 8)};
+        for (uint16_t i = 0; i < count; ++i)
+        {
+            size_t e = 6 + 16u * i;
+            uint32_t size = dword(e + 8), offset = dword(e + 12);
+            if (offset > file.size() || size > file.size() - offset || size == 0)
+                throw RcError(t.where, "'" + path.string() + "': image " + std::to_string(i) + " lies outside the file");
+            if (m_nextIconId == 0)
+                throw RcError(t.where, "too many icon images");
+            Resource image;
+            image.type = ResourceName::Id(kRtIcon);
+            image.name = ResourceName::Id(m_nextIconId);
+            image.language = language;
+            image.where = where;
+            image.data.assign(file.begin() + long(offset), file.begin() + long(offset + size));
+            AddResource(std::move(image));
+            // The directory entry: the file's first 12 bytes, then the image's id.
+            group.insert(group.end(), file.begin() + long(e), file.begin() + long(e + 12));
+            group.push_back(uint8_t(m_nextIconId));
+            group.push_back(uint8_t(m_nextIconId >> 8));
+            ++m_nextIconId;
+        }
+        Resource r;
+        r.type = ResourceName::Id(kRtGroupIcon);
+        r.name = std::move(name);
+        r.language = language;
+        r.where = where;
+        r.data = std::move(group);
         AddResource(std::move(r));
     }
 
@@ -709,6 +760,7 @@ private:
     std::filesystem::path m_scriptDir;
     SourceLocation m_end;
     uint16_t m_language = kDefaultLanguage;
+    uint16_t m_nextIconId = 1;
     StringTableBuilder m_strings;
     std::vector<Resource> m_resources;
     std::vector<std::filesystem::path> m_dataFiles;

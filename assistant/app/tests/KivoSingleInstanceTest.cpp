@@ -1,5 +1,6 @@
-// One assistant per machine: a second start while one runs shows no dialog and leaves the
-// first one's log alone; once the first has ended, the next start runs normally.
+// One assistant per machine: a second start while one runs shows no dialog, leaves the
+// first one's log alone and tells the first (another process) to come to the front; once
+// the first has ended, the next start runs normally.
 #include "AssistantFixtures.h"
 
 class SingleInstance : public FreshAssistantMachine
@@ -42,8 +43,12 @@ TEST_F(SingleInstance, SecondCopyEndsWithoutDialog)
     ASSERT_TRUE(WaitShown("first"));
     EXPECT_NE(std::string::npos, ReadAll(Log()).find("----dialog of " + (m_dir / "first").string() + "\r\n"));
 
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "first.activated"));
     EXPECT_EQ(0u, Finish(Start("second")));
     EXPECT_FALSE(Shown("second"));
+    for (int i = 0; i < 10000 && !std::filesystem::exists(m_dir / "first.activated"); ++i)
+        Sleep(1);
+    EXPECT_EQ("activated\n", ReadAll(m_dir / "first.activated")) << "the second copy's broadcast, once";
     DWORD code = 0;
     ASSERT_TRUE(GetExitCodeProcess(first, &code));
     EXPECT_EQ(DWORD(STILL_ACTIVE), code) << "the first copy runs on";

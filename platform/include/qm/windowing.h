@@ -41,6 +41,9 @@ QMEXPORT void InjectMouseMove(int x, int y);
 QMEXPORT void InjectClick(int x, int y);
 QMEXPORT void InjectDoubleClick(int x, int y);
 QMEXPORT void InjectKey(UINT vk);
+QMEXPORT void InjectRightClick(int x, int y);
+// A key pressed with Alt held (Alt+Space: the system menu).
+QMEXPORT void InjectSysKey(UINT vk);
 // A click on the close box of a top-level window's caption.
 QMEXPORT void InjectCloseBox(HWND hwnd);
 // Screen point at the centre of a window's client area, at client (x, y) when given.

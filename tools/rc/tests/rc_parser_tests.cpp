@@ -193,3 +193,45 @@ TEST(RcBlob, DirectoryHeaderEntriesAndAlignment)
     EXPECT_NE(source.find("section(\"qm_rsrc\")"), std::string::npos);
     EXPECT_NE(source.find("qm::RegisterModuleResources"), std::string::npos);
 }
+
+TEST(RcIcon, ImagesAndTheirGroupDirectory)
+{
+    auto dir = std::filesystem::temp_directory_path() / ("qmrc-icon-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    // Two images: 16x16 (3 bytes "abc") and 32x32 (2 bytes "de"), 32 bits each.
+    std::vector<uint8_t> ico = {0, 0, 1, 0, 2, 0};
+    auto entry = [&](uint8_t size, uint32_t bytes, uint32_t offset) {
+        std::vector<uint8_t> e = {size, size, 0, 0, 1, 0, 32, 0};
+        for (uint32_t v : {bytes, offset})
+            for (int i = 0; i < 4; ++i)
+                e.push_back(uint8_t(v >> (8 * i)));
+        ico.insert(ico.end(), e.begin(), e.end());
+    };
+    entry(16, 3, 38);
+    entry(32, 2, 41);
+    for (char c : std::string("abcde"))
+        ico.push_back(uint8_t(c));
+    std::ofstream(dir / "a.ico", std::ios::binary).write(reinterpret_cast<const char*>(ico.data()), long(ico.size()));
+    std::ofstream(dir / "s.rc") << "128 ICON \"a.ico\"\nSECOND ICON DISCARDABLE \"a.ico\"\n";
+    auto s = CompileFile(dir / "s.rc", {});
+    ASSERT_EQ(s.resources.size(), 6u);
+    const Resource* img3 = FindRes(s, kRtIcon, 3, 1033);
+    ASSERT_NE(img3, nullptr) << "the second icon's images are numbered on";
+    EXPECT_EQ(img3->data, (std::vector<uint8_t>{'a', 'b', 'c'}));
+    const Resource* group = FindRes(s, kRtGroupIcon, 128, 1033);
+    ASSERT_NE(group, nullptr);
+    std::vector<uint8_t> expected = {0, 0, 1, 0, 2, 0,
+                                     16, 16, 0, 0, 1, 0, 32, 0, 3, 0, 0, 0, 1, 0,
+                                     32, 32, 0, 0, 1, 0, 32, 0, 2, 0, 0, 0, 2, 0};
+    EXPECT_EQ(group->data, expected);
+
+    // A file that is not an icon, or whose image lies past its end, is refused.
+    std::ofstream(dir / "bad.ico", std::ios::binary) << "PNG";
+    std::ofstream(dir / "b.rc") << "1 ICON \"bad.ico\"\n";
+    EXPECT_THROW(CompileFile(dir / "b.rc", {}), RcError);
+    ico[14] = 200; // the first image's size
+    std::ofstream(dir / "cut.ico", std::ios::binary).write(reinterpret_cast<const char*>(ico.data()), long(ico.size()));
+    std::ofstream(dir / "c.rc") << "1 ICON \"cut.ico\"\n";
+    EXPECT_THROW(CompileFile(dir / "c.rc", {}), RcError);
+    std::filesystem::remove_all(dir);
+}

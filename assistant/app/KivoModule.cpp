@@ -1,0 +1,69 @@
+#include "KivoModule.h"
+
+#include "KivoProtocol.h"
+#include "atlbase.h"
+#include "windows.h"
+
+const char16_t CKivoModule::kAppId[] = u"{AF292A48-E8B6-40F3-A619-DD6BC988C08A}";
+
+namespace
+{
+constexpr WORD kAppIdScript = 103;
+constexpr WORD kClassScript = 106;
+} // namespace
+
+CKivoModule& KivoModule()
+{
+    static CKivoModule module;
+    return module;
+}
+
+HRESULT CKivoModule::UpdateRegistryAppId(BOOL bRegister)
+{
+    _ATL_REGMAP_ENTRY map[] = {{u"APPID", kAppId}, {nullptr, nullptr}};
+    return AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(kAppIdScript), bRegister, map, nullptr);
+}
+
+HRESULT CKivoModule::RegisterServer()
+{
+    _ATL_REGMAP_ENTRY map[] = {{u"APPID", kAppId}, {nullptr, nullptr}};
+    HRESULT hr = AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(kClassScript), TRUE, map, nullptr);
+    if (SUCCEEDED(hr))
+        hr = AtlRegisterTypeLib(nullptr, nullptr);
+    return hr;
+}
+
+HRESULT CKivoModule::UnregisterServer()
+{
+    _ATL_REGMAP_ENTRY map[] = {{u"APPID", kAppId}, {nullptr, nullptr}};
+    HRESULT hr = AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(kClassScript), FALSE, map, nullptr);
+    if (SUCCEEDED(hr))
+        hr = AtlUnRegisterTypeLib(nullptr, nullptr);
+    return hr;
+}
+
+HRESULT CKivoModule::RegisterClassObjects()
+{
+    IClassFactory* factory = KivoProtocolFactory();
+    return CoRegisterClassObject(CLSID_KivoProtocol, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                 &m_dwClassCookie);
+}
+
+void CKivoModule::RevokeClassObjects()
+{
+    if (m_dwClassCookie)
+        CoRevokeClassObject(m_dwClassCookie);
+    m_dwClassCookie = 0;
+}
+
+LONG CKivoModule::Lock() { return ++m_nLockCnt; }
+
+LONG CKivoModule::Unlock()
+{
+    LONG n = --m_nLockCnt;
+    // Released by every client: a server started for COM has nothing left to do. The
+    // server's objects live in the user-interface thread's apartment, so this runs there.
+    if (n == 0 && m_bServer)
+        PostQuitMessage(0);
+    return n;
+}
