@@ -15,7 +15,10 @@ int ArgAsInt(const VARIANT& v)
     switch (p->vt)
     {
     case VT_R8:
-        return static_cast<int>(p->dblVal); // toward zero
+        // Toward zero; NaN and numbers beyond an int are no command (no undefined conversion).
+        if (!(p->dblVal > -2147483649.0 && p->dblVal < 2147483648.0))
+            return 0;
+        return static_cast<int>(p->dblVal);
     case VT_I4:
     case VT_INT:
         return p->lVal;
