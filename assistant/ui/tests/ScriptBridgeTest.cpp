@@ -1,6 +1,8 @@
 // window.external and the browser site as the control sees them, without a page.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "FakeDispatcher.h"
 #include "HtmlDialog.h"
 #include "oleauto.h"
@@ -120,6 +122,11 @@ TEST_F(ScriptBridge, CallsReachTheDispatcher)
     cases.push_back({{Arg(99), Arg(u"QV")}, 99, u"QV", u"PARM ERR"});
     cases.push_back({{Arg(10.9), Arg(u"QVKEY")}, 10, u"QVKEY", u""});   // doubles truncate
     cases.push_back({{Arg(-3.7), Arg(u"QV")}, -3, u"QV", u"PARM ERR"}); // toward zero
+    // Numbers no int holds are no command, not an undefined conversion.
+    cases.push_back({{Arg(1e300), Arg(u"QV")}, 0, u"QV", u"PARM ERR"});
+    cases.push_back({{Arg(-2147483649.0), Arg(u"QV")}, 0, u"QV", u"PARM ERR"});
+    cases.push_back({{Arg(std::numeric_limits<double>::quiet_NaN()), Arg(u"QV")}, 0, u"QV", u"PARM ERR"});
+    cases.push_back({{Arg(2147483647.5), Arg(u"QV")}, 2147483647, u"QV", u"PARM ERR"});
     cases.push_back({{Arg(2), Arg(7)}, 2, u"", u""});                   // Args not a string: empty
     cases.push_back({{Arg(1), Arg()}, 1, u"", u""});
     cases.push_back({{Arg(3)}, 3, u"", u""}); // one argument: nothing read past it
