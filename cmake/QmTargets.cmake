@@ -5,6 +5,13 @@ if(QM_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build gives everything it compiles coverage, so that the harnesses get feedback
+# from the libraries and modules they drive; libFuzzer itself is linked into the harnesses only.
+# -O1, as the sanitizers advise: an unoptimised build runs the harnesses several times slower.
+if(QM_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link -O1)
+endif()
+
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 
 # qm_gtest(<name> LABEL <label> SOURCES <files...> [LIBS <libs...>])
@@ -33,28 +40,38 @@ function(qm_script_test name)
   set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL})
 endfunction()
 
-# qm_fuzzer(<name> SOURCES <files...> [LIBS <libs...>] [SEEDS <files...>])
-# libFuzzer target, built only with QM_FUZZ (the asan preset under clang). SEEDS: inputs the
-# bounded run starts from (read only; nothing is written beside them).
+# qm_fuzzer(<name> SOURCES <files...> [LIBS <libs...>])
+# libFuzzer target, built only with QM_FUZZ (the asan preset under clang). Its seed corpus is
+# the folder fuzz/<name>/ beside the harness (the first source): read only, the bounded test
+# run starts from it and nothing is written into it. scripts/fuzz.sh finds it through
+# fuzz/<name>.corpus in the build tree.
 function(qm_fuzzer name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;CORPUS;SEEDS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   if(NOT QM_FUZZ)
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  list(GET T_SOURCES 0 harness)
+  get_filename_component(harness ${harness} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  get_filename_component(harness_dir ${harness} DIRECTORY)
+  set(corpus ${harness_dir}/fuzz/${name})
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${name}.corpus "${corpus}\n")
   # A short bounded run is part of the test suite.
   set(seeds)
-  if(T_SEEDS)
-    list(TRANSFORM T_SEEDS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
-    list(JOIN T_SEEDS "," seeds)
+  file(GLOB seed_files CONFIGURE_DEPENDS ${corpus}/*)
+  if(seed_files)
+    list(JOIN seed_files "," seeds)
     set(seeds -seed_inputs=${seeds})
   endif()
+  set(env)
+  if(QM_SANITIZE)
+    set(env ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+  endif()
   add_test(NAME fuzz.${name} COMMAND ${name} -runs=20000 -max_len=4096 -seed=1 ${seeds})
-  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz)
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz ${env})
 endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/QmResources.cmake)

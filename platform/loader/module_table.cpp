@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <system_error>
 
 namespace qm::loader
@@ -34,7 +36,7 @@ std::string AbsolutePath(const std::string& name)
     return ec ? name : abs.lexically_normal().string();
 }
 
-std::vector<RawModule> Snapshot()
+std::vector<RawModule> Walk()
 {
     std::vector<RawModule> modules;
     dl_iterate_phdr(
@@ -62,6 +64,35 @@ std::vector<RawModule> Snapshot()
     return modules;
 }
 
+// The loaded objects. Walking them all is costly in a process with many libraries (every
+// resource or COM lookup asks), and the list only changes when the dynamic linker adds or
+// removes an object, which it counts: the last walk is kept until the counts move.
+std::shared_ptr<const std::vector<RawModule>> Snapshot()
+{
+    struct Counts
+    {
+        unsigned long long adds = 0, subs = 0;
+    } now;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) -> int {
+            auto* counts = static_cast<Counts*>(data);
+            counts->adds = info->dlpi_adds;
+            counts->subs = info->dlpi_subs;
+            return 1; // the counts are the same in every entry
+        },
+        &now);
+    static std::mutex lock;
+    static Counts walked;
+    static std::shared_ptr<const std::vector<RawModule>> last;
+    std::lock_guard guard(lock);
+    if (!last || now.adds != walked.adds || now.subs != walked.subs)
+    {
+        last = std::make_shared<const std::vector<RawModule>>(Walk());
+        walked = now;
+    }
+    return last;
+}
+
 ModuleInfo Describe(const RawModule& m)
 {
     ModuleInfo info;
@@ -86,7 +117,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix)
 std::vector<ModuleInfo> LoadedModules()
 {
     std::vector<ModuleInfo> out;
-    for (const auto& m : Snapshot())
+    for (const auto& m : *Snapshot())
         if (m.isProgram || m.name.find('/') != std::string::npos)
             out.push_back(Describe(m));
     return out;
@@ -95,7 +126,7 @@ std::vector<ModuleInfo> LoadedModules()
 std::optional<ModuleInfo> ModuleContaining(const void* address)
 {
     auto a = reinterpret_cast<uintptr_t>(address);
-    for (const auto& m : Snapshot())
+    for (const auto& m : *Snapshot())
         for (const auto& [begin, end] : m.segments)
             if (a >= begin && a < end)
                 return Describe(m);
@@ -106,7 +137,7 @@ std::optional<ModuleInfo> ModuleAt(uintptr_t base)
 {
     if (base == 0)
         return std::nullopt;
-    for (const auto& m : Snapshot())
+    for (const auto& m : *Snapshot())
         if (m.base == base)
             return Describe(m);
     return std::nullopt;
@@ -114,7 +145,7 @@ std::optional<ModuleInfo> ModuleAt(uintptr_t base)
 
 ModuleInfo ProgramModule()
 {
-    for (const auto& m : Snapshot())
+    for (const auto& m : *Snapshot())
         if (m.isProgram)
             return Describe(m);
     return {};

@@ -67,6 +67,13 @@ VersionResource ReadVersionResource(LPCWSTR fileName)
         result.error = found.error;
         return result;
     }
+    // Shorter than the root node's header, it is no version block: a size answer for it
+    // would be one that GetFileVersionInfoW cannot fill.
+    if (found.entry->dataSize < 6)
+    {
+        result.error = ERROR_BAD_FORMAT;
+        return result;
+    }
     auto data = found.data;
     result.bytes.assign(data, data + found.entry->dataSize);
     return result;

@@ -19,6 +19,13 @@
 namespace
 {
 std::string g_strTemplate;
+std::string g_strMachine;
+
+void RemoveMachine()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(g_strMachine, ec);
+}
 
 bool Prepare()
 {
@@ -37,11 +44,16 @@ bool Prepare()
         }
         g_strTemplate.erase(nSecond, nEnd + 14 - nSecond);
     }
-    std::string strPattern = (std::filesystem::temp_directory_path() / "qm-trust-fuzz-XXXXXX").string();
+    // Imports write the registry: on tmpfs its commits cost no disk flush.
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
+                                                                           : std::filesystem::temp_directory_path();
+    std::string strPattern = (base / "qm-trust-fuzz-XXXXXX").string();
     if (g_strTemplate.empty() || !mkdtemp(strPattern.data()))
     {
         return false;
     }
+    g_strMachine = strPattern;
+    std::atexit(RemoveMachine);
     qm::SetMachineDirectory(strPattern);
     // The DOM server and the certificate stores' keys, as qmctl init makes them.
     const std::string strInit = std::string("'") + QMCTL_PATH + "' --machine '" + strPattern + "' init >/dev/null";

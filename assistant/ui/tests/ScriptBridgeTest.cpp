@@ -126,7 +126,7 @@ TEST_F(ScriptBridge, CallsReachTheDispatcher)
     cases.push_back({{Arg(1), Arg()}, 1, u"", u""});
     cases.push_back({{Arg(3)}, 3, u"", u""}); // one argument: nothing read past it
     // Numbers that are no int name no command, whatever a cast would have made of them.
-    for (double d : {1e10, -1e10, 4294967300.0, 2147483648.0, std::nan(""), HUGE_VAL, -HUGE_VAL})
+    for (double d : {1e10, -1e10, 1e300, -2147483649.0, 4294967300.0, 2147483648.0, std::nan(""), HUGE_VAL, -HUGE_VAL})
         cases.push_back({{Arg(d), Arg(u"QV")}, -1, u"QV", u"PARM ERR"});
     cases.push_back({{Arg(2147483647.5), Arg(u"QV")}, 2147483647, u"QV", u"PARM ERR"});
     for (size_t i = 0; i < cases.size(); ++i)

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 
 #include "../../tokencsp/envelopes.h"
@@ -13,6 +14,14 @@
 
 namespace
 {
+std::filesystem::path g_machine;
+
+void RemoveMachine()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(g_machine, ec);
+}
+
 struct Setup
 {
     HCRYPTPROV prov = 0;
@@ -22,6 +31,8 @@ struct Setup
         auto dir =
             std::filesystem::temp_directory_path() / ("qm-blob-fuzz-" + std::to_string(::getpid()));
         qm::SetMachineDirectory(dir);
+        g_machine = dir;
+        std::atexit(RemoveMachine);
         qm::SetProcessElevated(true);
         qm::RegisterPlatformCryptProviders(QM_RSAENH_PATH);
         CryptAcquireContextW(&prov, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,

@@ -160,6 +160,8 @@ TEST_F(VersionTest, FilesWithoutVersionInformation)
         {Wide(text.string()), ERROR_BAD_FORMAT},
         {Wide(QM_NO_RESOURCES_PATH), ERROR_RESOURCE_DATA_NOT_FOUND},
         {Wide(QM_NO_VERSION_PATH), ERROR_RESOURCE_TYPE_NOT_FOUND},
+        // Shorter than a version block's header: no size that GetFileVersionInfoW could fill.
+        {Wide(QM_SHORT_VERSION_PATH), ERROR_BAD_FORMAT},
     };
     for (const auto& c : cases)
     {
