@@ -239,27 +239,35 @@ void Record(benchmark::State& state, const std::string& name, double seconds, lo
     state.counters["ms_per_call"] = iterations ? 1e3 * seconds / double(iterations) : 0;
 }
 
-void BM_SignMsgPKCS7_1KiB(benchmark::State& state)
+// Times `call` once an iteration and records the mean call under `name`; false when a call
+// failed (reported as `pszError`).
+template <class Call> bool TimeCalls(benchmark::State& state, const std::string& name, const char* pszError, Call call)
 {
-    CSigningSetup& setup = Setup();
-    const std::string text = Text(1024);
     double seconds = 0;
     long iterations = 0;
     for (auto _ : state)
     {
         auto start = std::chrono::steady_clock::now();
-        size_t length = setup.Sign(text);
+        bool bOk = call();
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (length == 0)
+        if (!bOk)
         {
-            state.SkipWithError("SignMsgPKCS7 failed");
-            return;
+            state.SkipWithError(pszError);
+            return false;
         }
         seconds += elapsed.count();
         ++iterations;
         state.SetIterationTime(elapsed.count());
     }
-    Record(state, "sign1k", seconds, iterations);
+    Record(state, name, seconds, iterations);
+    return true;
+}
+
+void BM_SignMsgPKCS7_1KiB(benchmark::State& state)
+{
+    CSigningSetup& setup = Setup();
+    const std::string text = Text(1024);
+    TimeCalls(state, "sign1k", "SignMsgPKCS7 failed", [&] { return setup.Sign(text) != 0; });
 }
 
 // What `openssl speed rsa2048` measures: one PKCS#1 v1.5 signature of a digest.
@@ -276,43 +284,20 @@ void BM_OpensslRsa2048Sign(benchmark::State& state)
     }
     unsigned char rgbDigest[32], rgbSig[256];
     RAND_bytes(rgbDigest, sizeof(rgbDigest));
-    double seconds = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
+    TimeCalls(state, "rsa", "", [&] {
         size_t cb = sizeof(rgbSig);
         EVP_PKEY_sign(pCtx, rgbSig, &cb, rgbDigest, sizeof(rgbDigest));
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        seconds += elapsed.count();
-        ++iterations;
-        state.SetIterationTime(elapsed.count());
-    }
+        return true;
+    });
     EVP_PKEY_CTX_free(pCtx);
-    Record(state, "rsa", seconds, iterations);
 }
 
 void BM_SignMsgPKCS7_64MiB_Direct(benchmark::State& state)
 {
     CSigningSetup& setup = Setup();
     const std::string text = Text(c_cbLarge);
-    double seconds = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
-        size_t length = setup.Sign(text);
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (length == 0)
-        {
-            state.SkipWithError("SignMsgPKCS7 failed");
-            return;
-        }
-        seconds += elapsed.count();
-        ++iterations;
-        state.SetIterationTime(elapsed.count());
-    }
-    Record(state, "direct", seconds, iterations);
+    if (!TimeCalls(state, "direct", "SignMsgPKCS7 failed", [&] { return setup.Sign(text) != 0; }))
+        return;
     // The text the browser holds is counted too, as openssl's input file is in its own peak.
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -392,11 +377,7 @@ void BM_OpensslCms_64MiB_Api(benchmark::State& state)
     PkeyPtr pKey = LoadKey(setup.KeyFile());
     X509Ptr pCert = LoadCert(setup.CertFile());
     const std::string text = Text(c_cbLarge);
-    double seconds = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
+    TimeCalls(state, "cmsapi", "CMS_sign", [&] {
         BIO* pIn = BIO_new_mem_buf(text.data(), int(text.size()));
         CMS_ContentInfo* pCms = CMS_sign(nullptr, nullptr, nullptr, nullptr, CMS_BINARY | CMS_PARTIAL);
         bool bOk = pCms && CMS_add1_signer(pCms, pCert.get(), pKey.get(), EVP_sha256(), CMS_BINARY) &&
@@ -406,17 +387,8 @@ void BM_OpensslCms_64MiB_Api(benchmark::State& state)
         BIO_free(pOut);
         CMS_ContentInfo_free(pCms);
         BIO_free(pIn);
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (!bOk)
-        {
-            state.SkipWithError("CMS_sign");
-            return;
-        }
-        seconds += elapsed.count();
-        ++iterations;
-        state.SetIterationTime(elapsed.count());
-    }
-    Record(state, "cmsapi", seconds, iterations);
+        return bOk;
+    });
 }
 
 void PrintRow(const char* pszFigure, const char* pszOurs, const char* pszTheirs, double dGoal)

@@ -16,6 +16,16 @@
 
 constexpr DWORD kEnc = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
+// Bytes as upper-case hex, as thumbprints are written in the registry.
+inline std::string Hex(const BYTE* p, size_t n)
+{
+    static const char* d = "0123456789ABCDEF";
+    std::string s;
+    for (size_t i = 0; i < n; ++i)
+        s += {d[p[i] >> 4], d[p[i] & 15]};
+    return s;
+}
+
 class CryptTest : public ::testing::Test
 {
 protected:

@@ -109,15 +109,6 @@ std::map<std::string, std::string> RunHelper(const std::string& location, const 
     return Finish(h, pStatus);
 }
 
-std::string Hex(const BYTE* p, size_t n)
-{
-    static const char* d = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i)
-        s += {d[p[i] >> 4], d[p[i] & 15]};
-    return s;
-}
-
 std::string Narrow(const char16_t* s)
 {
     std::string out;
