@@ -4,6 +4,7 @@
 #include "command.h"
 #include "key_files.h"
 #include "reg_text.h"
+#include "reg_walk.h"
 #include "windows.h"
 #include "wincrypt.h"
 
@@ -72,15 +73,10 @@ int List(const Args& args)
         HKEY stores = nullptr;
         if (RegOpenKeyExW(root, key, 0, KEY_READ, &stores) != ERROR_SUCCESS)
             return kOk;
-        for (DWORD i = 0;; ++i)
-        {
-            char16_t name[260];
-            DWORD length = 260;
-            if (RegEnumKeyExW(stores, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            std::printf("%s\n", Utf8(std::u16string(name, length)).c_str());
-        }
+        std::vector<std::u16string> names;
+        ReadSubKeys(stores, names); // what could be read is listed
+        for (const auto& name : names)
+            std::printf("%s\n", Utf8(name).c_str());
         RegCloseKey(stores);
         return kOk;
     }
