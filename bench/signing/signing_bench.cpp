@@ -263,6 +263,31 @@ template <class Call> bool TimeCalls(benchmark::State& state, const std::string&
     return true;
 }
 
+// Runs `run` once an iteration: a child whose seconds (pRun->dSeconds) and peak memory count,
+// both recorded under `name`; false from `run` skips with its error.
+template <class Run> void TimeChildren(benchmark::State& state, const std::string& name, Run run)
+{
+    double seconds = 0, peak = 0;
+    long iterations = 0;
+    for (auto _ : state)
+    {
+        CChildRun child;
+        std::string error;
+        if (!run(&child, &error))
+        {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        seconds += child.dSeconds;
+        peak = std::max(peak, child.dPeakMiB);
+        ++iterations;
+        state.SetIterationTime(child.dSeconds);
+    }
+    Record(state, name, seconds, iterations);
+    g_mapPeakMiB[name] = peak;
+    state.counters["peak_MiB"] = peak;
+}
+
 void BM_SignMsgPKCS7_1KiB(benchmark::State& state)
 {
     CSigningSetup& setup = Setup();
@@ -321,53 +346,31 @@ void BM_SignMsgPKCS7_64MiB_Page(benchmark::State& state)
                "print('length ' + (p7 ? p7.length : 0));\n"
                "print('ms ' + (t1 - t0));\n";
     }
-    double seconds = 0, peak = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
+    TimeChildren(state, "page", [&](CChildRun* pRun, std::string* pError) {
         std::string out;
-        CChildRun run = Spawn({QM_NPHOST, "--machine", setup.Machine(), QM_SIGNING_PLUGIN, script}, &out);
+        *pRun = Spawn({QM_NPHOST, "--machine", setup.Machine(), QM_SIGNING_PLUGIN, script}, &out);
         size_t at = out.find("ms ");
-        if (run.nStatus != 0 || at == std::string::npos || out.find("length 0") != std::string::npos)
+        if (pRun->nStatus != 0 || at == std::string::npos || out.find("length 0") != std::string::npos)
         {
-            state.SkipWithError(("nphost: " + out).c_str());
-            return;
+            *pError = "nphost: " + out;
+            return false;
         }
-        double ms = std::atof(out.c_str() + at + 3);
-        seconds += ms / 1e3;
-        peak = std::max(peak, run.dPeakMiB);
-        ++iterations;
-        state.SetIterationTime(ms / 1e3);
-    }
-    Record(state, "page", seconds, iterations);
-    g_mapPeakMiB["page"] = peak;
-    state.counters["peak_MiB"] = peak;
+        pRun->dSeconds = std::atof(out.c_str() + at + 3) / 1e3; // the call, as the page timed it
+        return true;
+    });
 }
 
 void BM_OpensslCms_64MiB_Command(benchmark::State& state)
 {
     CSigningSetup& setup = Setup();
     std::string in = setup.LargeFile();
-    double seconds = 0, peak = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        CChildRun run = Spawn({"openssl", "cms", "-sign", "-binary", "-nodetach", "-md", "sha256", "-in", in, "-signer",
-                               setup.CertFile(), "-inkey", setup.KeyFile(), "-outform", "DER", "-out", "/dev/null"},
-                              nullptr);
-        if (run.nStatus != 0)
-        {
-            state.SkipWithError("openssl cms");
-            return;
-        }
-        seconds += run.dSeconds;
-        peak = std::max(peak, run.dPeakMiB);
-        ++iterations;
-        state.SetIterationTime(run.dSeconds);
-    }
-    Record(state, "cms", seconds, iterations);
-    g_mapPeakMiB["cms"] = peak;
-    state.counters["peak_MiB"] = peak;
+    TimeChildren(state, "cms", [&](CChildRun* pRun, std::string* pError) {
+        *pRun = Spawn({"openssl", "cms", "-sign", "-binary", "-nodetach", "-md", "sha256", "-in", in, "-signer",
+                       setup.CertFile(), "-inkey", setup.KeyFile(), "-outform", "DER", "-out", "/dev/null"},
+                      nullptr);
+        *pError = "openssl cms";
+        return pRun->nStatus == 0;
+    });
 }
 
 // The same message through libcrypto's CMS API in this process, text already in memory.
