@@ -70,14 +70,7 @@ int List(const Args& args)
         return Fail("usage: qmctl store list user|machine [STORE]", kUsage);
     if (args.size() == 1)
     {
-        HKEY stores = nullptr;
-        if (RegOpenKeyExW(root, key, 0, KEY_READ, &stores) != ERROR_SUCCESS)
-            return kOk;
-        std::vector<std::u16string> names;
-        ReadSubKeys(stores, names); // what could be read is listed
-        for (const auto& name : names)
-            std::printf("%s\n", Utf8(name).c_str());
-        RegCloseKey(stores);
+        PrintSubKeyNames(root, key);
         return kOk;
     }
     std::u16string name = Utf16(args[1]);

@@ -119,14 +119,7 @@ int Create(const Args& args)
 
 int List()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return kOk;
-    std::vector<std::u16string> names;
-    ReadSubKeys(key, names); // what could be read is listed
-    for (const auto& name : names)
-        std::printf("%s\n", Utf8(name).c_str());
-    RegCloseKey(key);
+    PrintSubKeyNames(HKEY_LOCAL_MACHINE, kConfigKey);
     return kOk;
 }
 

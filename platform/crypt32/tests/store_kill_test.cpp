@@ -19,24 +19,6 @@ std::string Narrow(const std::u16string& s)
     return std::string(s.begin(), s.end());
 }
 
-// The records of a Blob by id; false when they do not fill it exactly.
-bool Records(const Bytes& blob, std::map<DWORD, Bytes>& out)
-{
-    size_t pos = 0;
-    while (pos + 12 <= blob.size())
-    {
-        DWORD id, one, len;
-        std::memcpy(&id, &blob[pos], 4);
-        std::memcpy(&one, &blob[pos + 4], 4);
-        std::memcpy(&len, &blob[pos + 8], 4);
-        if (one != 1 || pos + 12 + len > blob.size())
-            return false;
-        out[id].assign(blob.begin() + long(pos) + 12, blob.begin() + long(pos + 12 + len));
-        pos += 12 + len;
-    }
-    return pos == blob.size();
-}
-
 std::string Sha1Hex(const Bytes& der)
 {
     PCCERT_CONTEXT c = CertCreateCertificateContext(kEnc, der.data(), DWORD(der.size()));
@@ -83,7 +65,7 @@ std::map<std::string, Entry> ReadEntries()
         EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(k, name, u"Blob", RRF_RT_REG_BINARY, &type, blob.data(), &cb));
         blob.resize(cb);
         std::map<DWORD, Bytes> records;
-        EXPECT_TRUE(Records(blob, records)) << key << ": records do not fill the Blob";
+        EXPECT_TRUE(BlobRecords(blob, records)) << key << ": records do not fill the Blob";
         Entry& e = out[key];
         e.thumb = Sha1Hex(records[CERT_CERT_PROP_ID]);
         const Bytes& fn = records[CERT_FRIENDLY_NAME_PROP_ID];
