@@ -214,23 +214,18 @@ template <class T, void (*FREE)(T*)> struct CFree
 using PkeyPtr = std::unique_ptr<EVP_PKEY, CFree<EVP_PKEY, EVP_PKEY_free>>;
 using X509Ptr = std::unique_ptr<X509, CFree<X509, X509_free>>;
 
-PkeyPtr LoadKey(const std::string& path)
+// A PEM file read with one of OpenSSL's PEM_read_* functions; empty when it cannot be read.
+template <class Ptr, class T> Ptr ReadPem(const std::string& path, T* (*read)(FILE*, T**, pem_password_cb*, void*))
 {
     FILE* pFile = std::fopen(path.c_str(), "r");
-    EVP_PKEY* pKey = pFile ? PEM_read_PrivateKey(pFile, nullptr, nullptr, nullptr) : nullptr;
+    T* p = pFile ? read(pFile, nullptr, nullptr, nullptr) : nullptr;
     if (pFile)
         std::fclose(pFile);
-    return PkeyPtr(pKey);
+    return Ptr(p);
 }
 
-X509Ptr LoadCert(const std::string& path)
-{
-    FILE* pFile = std::fopen(path.c_str(), "r");
-    X509* pCert = pFile ? PEM_read_X509(pFile, nullptr, nullptr, nullptr) : nullptr;
-    if (pFile)
-        std::fclose(pFile);
-    return X509Ptr(pCert);
-}
+PkeyPtr LoadKey(const std::string& path) { return ReadPem<PkeyPtr>(path, PEM_read_PrivateKey); }
+X509Ptr LoadCert(const std::string& path) { return ReadPem<X509Ptr>(path, PEM_read_X509); }
 
 void Record(benchmark::State& state, const std::string& name, double seconds, long iterations)
 {
