@@ -10,6 +10,13 @@ namespace
 {
 constexpr WORD kAppIdScript = 103;
 constexpr WORD kClassScript = 106;
+
+// Runs one of the program's registry scripts, whose %APPID% is the program's AppID.
+HRESULT UpdateFromScript(WORD nScript, BOOL bRegister)
+{
+    _ATL_REGMAP_ENTRY map[] = {{u"APPID", CKivoModule::kAppId}, {nullptr, nullptr}};
+    return AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(nScript), bRegister, map, nullptr);
+}
 } // namespace
 
 CKivoModule& KivoModule()
@@ -20,14 +27,12 @@ CKivoModule& KivoModule()
 
 HRESULT CKivoModule::UpdateRegistryAppId(BOOL bRegister)
 {
-    _ATL_REGMAP_ENTRY map[] = {{u"APPID", kAppId}, {nullptr, nullptr}};
-    return AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(kAppIdScript), bRegister, map, nullptr);
+    return UpdateFromScript(kAppIdScript, bRegister);
 }
 
 HRESULT CKivoModule::RegisterServer()
 {
-    _ATL_REGMAP_ENTRY map[] = {{u"APPID", kAppId}, {nullptr, nullptr}};
-    HRESULT hr = AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(kClassScript), TRUE, map, nullptr);
+    HRESULT hr = UpdateFromScript(kClassScript, TRUE);
     if (SUCCEEDED(hr))
         hr = AtlRegisterTypeLib(nullptr, nullptr);
     return hr;
@@ -35,8 +40,7 @@ HRESULT CKivoModule::RegisterServer()
 
 HRESULT CKivoModule::UnregisterServer()
 {
-    _ATL_REGMAP_ENTRY map[] = {{u"APPID", kAppId}, {nullptr, nullptr}};
-    HRESULT hr = AtlUpdateRegistryFromResourceD(nullptr, MAKEINTRESOURCEW(kClassScript), FALSE, map, nullptr);
+    HRESULT hr = UpdateFromScript(kClassScript, FALSE);
     if (SUCCEEDED(hr))
         hr = AtlUnRegisterTypeLib(nullptr, nullptr);
     return hr;

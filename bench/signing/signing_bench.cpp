@@ -214,23 +214,18 @@ template <class T, void (*FREE)(T*)> struct CFree
 using PkeyPtr = std::unique_ptr<EVP_PKEY, CFree<EVP_PKEY, EVP_PKEY_free>>;
 using X509Ptr = std::unique_ptr<X509, CFree<X509, X509_free>>;
 
-PkeyPtr LoadKey(const std::string& path)
+// A PEM file read with one of OpenSSL's PEM_read_* functions; empty when it cannot be read.
+template <class Ptr, class T> Ptr ReadPem(const std::string& path, T* (*read)(FILE*, T**, pem_password_cb*, void*))
 {
     FILE* pFile = std::fopen(path.c_str(), "r");
-    EVP_PKEY* pKey = pFile ? PEM_read_PrivateKey(pFile, nullptr, nullptr, nullptr) : nullptr;
+    T* p = pFile ? read(pFile, nullptr, nullptr, nullptr) : nullptr;
     if (pFile)
         std::fclose(pFile);
-    return PkeyPtr(pKey);
+    return Ptr(p);
 }
 
-X509Ptr LoadCert(const std::string& path)
-{
-    FILE* pFile = std::fopen(path.c_str(), "r");
-    X509* pCert = pFile ? PEM_read_X509(pFile, nullptr, nullptr, nullptr) : nullptr;
-    if (pFile)
-        std::fclose(pFile);
-    return X509Ptr(pCert);
-}
+PkeyPtr LoadKey(const std::string& path) { return ReadPem<PkeyPtr>(path, PEM_read_PrivateKey); }
+X509Ptr LoadCert(const std::string& path) { return ReadPem<X509Ptr>(path, PEM_read_X509); }
 
 void Record(benchmark::State& state, const std::string& name, double seconds, long iterations)
 {
@@ -239,27 +234,60 @@ void Record(benchmark::State& state, const std::string& name, double seconds, lo
     state.counters["ms_per_call"] = iterations ? 1e3 * seconds / double(iterations) : 0;
 }
 
-void BM_SignMsgPKCS7_1KiB(benchmark::State& state)
+// Times `call` once an iteration and records the mean call under `name`; false when a call
+// failed (reported as `pszError`).
+template <class Call> bool TimeCalls(benchmark::State& state, const std::string& name, const char* pszError, Call call)
 {
-    CSigningSetup& setup = Setup();
-    const std::string text = Text(1024);
     double seconds = 0;
     long iterations = 0;
     for (auto _ : state)
     {
         auto start = std::chrono::steady_clock::now();
-        size_t length = setup.Sign(text);
+        bool bOk = call();
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (length == 0)
+        if (!bOk)
         {
-            state.SkipWithError("SignMsgPKCS7 failed");
-            return;
+            state.SkipWithError(pszError);
+            return false;
         }
         seconds += elapsed.count();
         ++iterations;
         state.SetIterationTime(elapsed.count());
     }
-    Record(state, "sign1k", seconds, iterations);
+    Record(state, name, seconds, iterations);
+    return true;
+}
+
+// Runs `run` once an iteration: a child whose seconds (pRun->dSeconds) and peak memory count,
+// both recorded under `name`; false from `run` skips with its error.
+template <class Run> void TimeChildren(benchmark::State& state, const std::string& name, Run run)
+{
+    double seconds = 0, peak = 0;
+    long iterations = 0;
+    for (auto _ : state)
+    {
+        CChildRun child;
+        std::string error;
+        if (!run(&child, &error))
+        {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        seconds += child.dSeconds;
+        peak = std::max(peak, child.dPeakMiB);
+        ++iterations;
+        state.SetIterationTime(child.dSeconds);
+    }
+    Record(state, name, seconds, iterations);
+    g_mapPeakMiB[name] = peak;
+    state.counters["peak_MiB"] = peak;
+}
+
+void BM_SignMsgPKCS7_1KiB(benchmark::State& state)
+{
+    CSigningSetup& setup = Setup();
+    const std::string text = Text(1024);
+    TimeCalls(state, "sign1k", "SignMsgPKCS7 failed", [&] { return setup.Sign(text) != 0; });
 }
 
 // What `openssl speed rsa2048` measures: one PKCS#1 v1.5 signature of a digest.
@@ -276,43 +304,20 @@ void BM_OpensslRsa2048Sign(benchmark::State& state)
     }
     unsigned char rgbDigest[32], rgbSig[256];
     RAND_bytes(rgbDigest, sizeof(rgbDigest));
-    double seconds = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
+    TimeCalls(state, "rsa", "", [&] {
         size_t cb = sizeof(rgbSig);
         EVP_PKEY_sign(pCtx, rgbSig, &cb, rgbDigest, sizeof(rgbDigest));
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        seconds += elapsed.count();
-        ++iterations;
-        state.SetIterationTime(elapsed.count());
-    }
+        return true;
+    });
     EVP_PKEY_CTX_free(pCtx);
-    Record(state, "rsa", seconds, iterations);
 }
 
 void BM_SignMsgPKCS7_64MiB_Direct(benchmark::State& state)
 {
     CSigningSetup& setup = Setup();
     const std::string text = Text(c_cbLarge);
-    double seconds = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
-        size_t length = setup.Sign(text);
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (length == 0)
-        {
-            state.SkipWithError("SignMsgPKCS7 failed");
-            return;
-        }
-        seconds += elapsed.count();
-        ++iterations;
-        state.SetIterationTime(elapsed.count());
-    }
-    Record(state, "direct", seconds, iterations);
+    if (!TimeCalls(state, "direct", "SignMsgPKCS7 failed", [&] { return setup.Sign(text) != 0; }))
+        return;
     // The text the browser holds is counted too, as openssl's input file is in its own peak.
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -336,53 +341,31 @@ void BM_SignMsgPKCS7_64MiB_Page(benchmark::State& state)
                "print('length ' + (p7 ? p7.length : 0));\n"
                "print('ms ' + (t1 - t0));\n";
     }
-    double seconds = 0, peak = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
+    TimeChildren(state, "page", [&](CChildRun* pRun, std::string* pError) {
         std::string out;
-        CChildRun run = Spawn({QM_NPHOST, "--machine", setup.Machine(), QM_SIGNING_PLUGIN, script}, &out);
+        *pRun = Spawn({QM_NPHOST, "--machine", setup.Machine(), QM_SIGNING_PLUGIN, script}, &out);
         size_t at = out.find("ms ");
-        if (run.nStatus != 0 || at == std::string::npos || out.find("length 0") != std::string::npos)
+        if (pRun->nStatus != 0 || at == std::string::npos || out.find("length 0") != std::string::npos)
         {
-            state.SkipWithError(("nphost: " + out).c_str());
-            return;
+            *pError = "nphost: " + out;
+            return false;
         }
-        double ms = std::atof(out.c_str() + at + 3);
-        seconds += ms / 1e3;
-        peak = std::max(peak, run.dPeakMiB);
-        ++iterations;
-        state.SetIterationTime(ms / 1e3);
-    }
-    Record(state, "page", seconds, iterations);
-    g_mapPeakMiB["page"] = peak;
-    state.counters["peak_MiB"] = peak;
+        pRun->dSeconds = std::atof(out.c_str() + at + 3) / 1e3; // the call, as the page timed it
+        return true;
+    });
 }
 
 void BM_OpensslCms_64MiB_Command(benchmark::State& state)
 {
     CSigningSetup& setup = Setup();
     std::string in = setup.LargeFile();
-    double seconds = 0, peak = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        CChildRun run = Spawn({"openssl", "cms", "-sign", "-binary", "-nodetach", "-md", "sha256", "-in", in, "-signer",
-                               setup.CertFile(), "-inkey", setup.KeyFile(), "-outform", "DER", "-out", "/dev/null"},
-                              nullptr);
-        if (run.nStatus != 0)
-        {
-            state.SkipWithError("openssl cms");
-            return;
-        }
-        seconds += run.dSeconds;
-        peak = std::max(peak, run.dPeakMiB);
-        ++iterations;
-        state.SetIterationTime(run.dSeconds);
-    }
-    Record(state, "cms", seconds, iterations);
-    g_mapPeakMiB["cms"] = peak;
-    state.counters["peak_MiB"] = peak;
+    TimeChildren(state, "cms", [&](CChildRun* pRun, std::string* pError) {
+        *pRun = Spawn({"openssl", "cms", "-sign", "-binary", "-nodetach", "-md", "sha256", "-in", in, "-signer",
+                       setup.CertFile(), "-inkey", setup.KeyFile(), "-outform", "DER", "-out", "/dev/null"},
+                      nullptr);
+        *pError = "openssl cms";
+        return pRun->nStatus == 0;
+    });
 }
 
 // The same message through libcrypto's CMS API in this process, text already in memory.
@@ -392,11 +375,7 @@ void BM_OpensslCms_64MiB_Api(benchmark::State& state)
     PkeyPtr pKey = LoadKey(setup.KeyFile());
     X509Ptr pCert = LoadCert(setup.CertFile());
     const std::string text = Text(c_cbLarge);
-    double seconds = 0;
-    long iterations = 0;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
+    TimeCalls(state, "cmsapi", "CMS_sign", [&] {
         BIO* pIn = BIO_new_mem_buf(text.data(), int(text.size()));
         CMS_ContentInfo* pCms = CMS_sign(nullptr, nullptr, nullptr, nullptr, CMS_BINARY | CMS_PARTIAL);
         bool bOk = pCms && CMS_add1_signer(pCms, pCert.get(), pKey.get(), EVP_sha256(), CMS_BINARY) &&
@@ -406,17 +385,8 @@ void BM_OpensslCms_64MiB_Api(benchmark::State& state)
         BIO_free(pOut);
         CMS_ContentInfo_free(pCms);
         BIO_free(pIn);
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (!bOk)
-        {
-            state.SkipWithError("CMS_sign");
-            return;
-        }
-        seconds += elapsed.count();
-        ++iterations;
-        state.SetIterationTime(elapsed.count());
-    }
-    Record(state, "cmsapi", seconds, iterations);
+        return bOk;
+    });
 }
 
 void PrintRow(const char* pszFigure, const char* pszOurs, const char* pszTheirs, double dGoal)

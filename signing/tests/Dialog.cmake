@@ -28,20 +28,18 @@ target_compile_definitions(signing_dialog_test PRIVATE
   QM_SIGNING_PLUGIN=u"$<TARGET_FILE:signing_plugin>"
   QM_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/test-output/signing-dialog")
 
-# The dialog in whole page flows: nphost plays the user's keys and clicks into it.
-if(TARGET nphost AND TARGET qmctl)
-  qm_script_test(signing_page_dialog_flow LABEL signing
-    COMMAND ${QM_SIGNING_DIALOG_TESTS}/run_dialog_flow.sh $<TARGET_FILE:qmctl> $<TARGET_FILE:nphost>
-            $<TARGET_FILE:signing_plugin> ${QM_SIGNING_DIALOG_TESTS}/pages
-            ${CMAKE_BINARY_DIR}/test-output/signing-dialog-pages)
-  set_property(TEST signing_page_dialog_flow APPEND PROPERTY LABELS e2e)
-endif()
+# A page flow with the dialog: the script sets up a machine with qmctl and drives the pages
+# through nphost, which plays the user's keys and clicks into the dialog; pictures go to OUT.
+function(qm_signing_dialog_flow name script out)
+  if(TARGET nphost AND TARGET qmctl)
+    qm_script_test(${name} LABEL signing
+      COMMAND ${QM_SIGNING_DIALOG_TESTS}/${script} $<TARGET_FILE:qmctl> $<TARGET_FILE:nphost>
+              $<TARGET_FILE:signing_plugin> ${QM_SIGNING_DIALOG_TESTS}/pages ${CMAKE_BINARY_DIR}/test-output/${out})
+    set_property(TEST ${name} APPEND PROPERTY LABELS e2e)
+  endif()
+endfunction()
 
+# The dialog in whole page flows.
+qm_signing_dialog_flow(signing_page_dialog_flow run_dialog_flow.sh signing-dialog-pages)
 # A certificate with a name value that is no string, listed, chosen and signing in a page.
-if(TARGET nphost AND TARGET qmctl)
-  qm_script_test(signing_page_octet_name_flow LABEL signing
-    COMMAND ${QM_SIGNING_DIALOG_TESTS}/run_octet_flow.sh $<TARGET_FILE:qmctl> $<TARGET_FILE:nphost>
-            $<TARGET_FILE:signing_plugin> ${QM_SIGNING_DIALOG_TESTS}/pages
-            ${CMAKE_BINARY_DIR}/test-output/signing-octet-pages)
-  set_property(TEST signing_page_octet_name_flow APPEND PROPERTY LABELS e2e)
-endif()
+qm_signing_dialog_flow(signing_page_octet_name_flow run_octet_flow.sh signing-octet-pages)

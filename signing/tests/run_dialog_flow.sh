@@ -8,12 +8,8 @@
 # OUTDIR receives the dialog as nphost rendered it, in English and in Chinese.
 set -u
 QMCTL="$1" NPHOST="$2" PLUGIN="$3" PAGES="$4" OUT="$5"
-W=$(mktemp -d)
-trap 'rm -rf "$W"' EXIT
+. "$(dirname "$0")/flow_setup.sh"
 mkdir -p "$OUT"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-q() { "$QMCTL" --machine "$W/m" "$@"; }
 language() {
     q reg set 'HKLM\SYSTEM\CurrentControlSet\Control\Nls\Language' InstallLanguage REG_SZ "$1" ||
         fail "UI language $1"

@@ -8,12 +8,8 @@
 set -u
 QMCTL="$1" NPHOST="$2" PLUGIN="$3" PAGES="$4" OUT="$5"
 PROVIDER="Microsoft Enhanced RSA and AES Cryptographic Provider"
-W=$(mktemp -d)
-trap 'rm -rf "$W"' EXIT
+. "$(dirname "$0")/flow_setup.sh"
 mkdir -p "$OUT"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-q() { "$QMCTL" --machine "$W/m" "$@"; }
 hex() { xxd -p "$1" | tr -d '\n'; }
 printf '\xe7\xad\xbe\xe5\x90\x8d text' >"$W/content.bin"
 

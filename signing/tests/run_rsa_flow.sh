@@ -4,11 +4,7 @@
 #   run_rsa_flow.sh QMCTL NPHOST PLUGIN PAGES
 set -u
 QMCTL="$1" NPHOST="$2" PLUGIN="$3" PAGES="$4"
-W=$(mktemp -d)
-trap 'rm -rf "$W"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-q() { "$QMCTL" --machine "$W/m" "$@"; }
+. "$(dirname "$0")/flow_setup.sh"
 cert() { # cert NAME SUBJECT SERIAL
     openssl req -x509 -newkey rsa:2048 -nodes -keyout "$W/$1.key" -sha256 -subj "$2" -set_serial "$3" -days 30 \
         -addext keyUsage=critical,digitalSignature -outform DER -out "$W/$1.cer" 2>/dev/null || fail "openssl req $1"

@@ -6,11 +6,7 @@
 set -u
 QMCTL="$1" NPHOST="$2" PLUGIN="$3" PAGES="$4"
 PROVIDER="Pellix Token CSP"
-W=$(mktemp -d)
-trap 'rm -rf "$W"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-q() { "$QMCTL" --machine "$W/m" "$@"; }
+. "$(dirname "$0")/flow_setup.sh"
 printf '\xe7\xad\xbe\xe5\x90\x8d text' >"$W/content.bin"
 
 q init || fail "qmctl init"

@@ -4,6 +4,7 @@
 #include "command.h"
 #include "key_files.h"
 #include "reg_text.h"
+#include "reg_walk.h"
 #include "windows.h"
 #include "wincrypt.h"
 
@@ -69,19 +70,7 @@ int List(const Args& args)
         return Fail("usage: qmctl store list user|machine [STORE]", kUsage);
     if (args.size() == 1)
     {
-        HKEY stores = nullptr;
-        if (RegOpenKeyExW(root, key, 0, KEY_READ, &stores) != ERROR_SUCCESS)
-            return kOk;
-        for (DWORD i = 0;; ++i)
-        {
-            char16_t name[260];
-            DWORD length = 260;
-            if (RegEnumKeyExW(stores, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            std::printf("%s\n", Utf8(std::u16string(name, length)).c_str());
-        }
-        RegCloseKey(stores);
+        PrintSubKeyNames(root, key);
         return kOk;
     }
     std::u16string name = Utf16(args[1]);

@@ -119,19 +119,7 @@ int Create(const Args& args)
 
 int List()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return kOk;
-    for (DWORD i = 0;; ++i)
-    {
-        char16_t name[260];
-        DWORD length = 260;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        std::printf("%s\n", Utf8(std::u16string(name, length)).c_str());
-    }
-    RegCloseKey(key);
+    PrintSubKeyNames(HKEY_LOCAL_MACHINE, kConfigKey);
     return kOk;
 }
 
@@ -142,15 +130,13 @@ std::set<std::string> TokenLabels()
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return labels;
-    for (DWORD i = 0;; ++i)
+    std::vector<std::u16string> names;
+    ReadSubKeys(key, names);
+    for (const auto& name : names)
     {
-        char16_t name[260];
-        DWORD length = 260;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
         char16_t label[260] = {};
         DWORD size = sizeof label - sizeof(char16_t);
-        if (RegGetValueW(key, name, u"TokenLabel", RRF_RT_REG_SZ, nullptr, label, &size) == ERROR_SUCCESS)
+        if (RegGetValueW(key, name.c_str(), u"TokenLabel", RRF_RT_REG_SZ, nullptr, label, &size) == ERROR_SUCCESS)
             labels.insert(Utf8(label));
     }
     RegCloseKey(key);

@@ -1,6 +1,7 @@
 #include "reg_walk.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "reg_text.h"
 
@@ -68,6 +69,18 @@ LSTATUS ReadSubKeys(HKEY key, std::vector<std::u16string>& names)
             return st;
         names.emplace_back(name, count);
     }
+}
+
+void PrintSubKeyNames(HKEY root, const char16_t* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    std::vector<std::u16string> names;
+    ReadSubKeys(key, names);
+    for (const auto& name : names)
+        std::printf("%s\n", Utf8(name).c_str());
+    RegCloseKey(key);
 }
 
 std::string StatusText(LSTATUS status)

@@ -1,48 +1,17 @@
 // The assistant's pages in the real control (WebKitGTK under Xvfb): res: loading, the
 // bridge both ways, the navigation veto, alerts, and what the pages show for given results.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <memory>
+#include <vector>
 
-#include "FakeDispatcher.h"
-#include "HtmlDialog.h"
-#include "oleauto.h"
-#include "qm/webbrowser.h"
+#include "PageHarness.h"
 
 namespace
 {
-constexpr int kWaitMs = 20000;
-
 struct Box
 {
     std::u16string caption, text;
 };
-
-std::string Utf8(const std::u16string& s)
-{
-    std::string out;
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n > 0 ? n : 0));
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-// Runs the dialog's messages and the page engine until done() or the time is up.
-bool Pump(const std::function<bool()>& done, int ms = kWaitMs)
-{
-    return qm::web::PumpUntil(
-        [&] {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            return done();
-        },
-        ms);
-}
 
 const ResultPairs kNoDriverCheck = {
     {u"TITLE_WS", u"10"},   {u"OS0", u"Windows 7"},      {u"ADMIN0", u"Administrator"}, {u"IE0", u"8.0"},
@@ -51,7 +20,7 @@ const ResultPairs kNoDriverCheck = {
     {u"SIGN0", u"80"},      {u"PRT0", u"80"},            {u"TITLE_UK", u"95"},          {u"UKEY_NO_DRIVER", u"90"},
     {u"UKEY_WQ2324", u"100"}, {u"TITLE_IE", u"0"}};
 
-class Pages : public ::testing::Test
+class Pages : public PageHarness
 {
 protected:
     void SetUp() override
@@ -64,41 +33,8 @@ protected:
 
     void TearDown() override
     {
-        // Let the workers finish their sends before the dialog goes.
-        Pump([] { return false; }, 200);
-        ResetFakeDispatcher();
-        m_dlg.reset();
+        PageHarness::TearDown();
         SetKivoMessageBox(nullptr);
-    }
-
-    // Opens the dialog; the page starts the full check with these results at once.
-    void Open(const ResultPairs& check)
-    {
-        SetScriptedResults(4, check);
-        m_dlg = std::make_unique<CKivoDlg>(m_external, m_log, nullptr, 0);
-        ASSERT_TRUE(m_dlg->Create());
-        ASSERT_TRUE(m_dlg->Browser().GetControl()) << "no display for the page engine";
-        ASSERT_TRUE(Pump([&] { return qm::web::IsLoaded(m_dlg->Browser().GetControl()); }));
-    }
-
-    // A script expression's value as text, evaluated in the frame path ("" the top page).
-    std::string Eval(const std::u16string& frame, const std::u16string& expr)
-    {
-        CJsCall js;
-        IDispatch* doc = m_dlg->Browser().GetDocument();
-        bool bound = js.SetDocument(doc);
-        if (doc)
-            doc->Release();
-        if (!bound)
-            return "<no document>";
-        VARIANT v;
-        VariantInit(&v);
-        std::u16string name = frame.empty() ? u"eval" : frame + u".eval";
-        if (!js.CallJScript(name, {u"String(" + expr + u")"}, &v))
-            return "<failed>";
-        std::string out = v.vt == VT_BSTR ? Utf8(std::u16string(v.bstrVal, SysStringLen(v.bstrVal))) : "<not text>";
-        VariantClear(&v);
-        return out;
     }
 
     // A click where a person would click: the middle of the element as the page lays it out,
@@ -115,13 +51,6 @@ protected:
     }
     std::string FramePage() { return Eval(u"mainframe", u"location.pathname.split('/').pop()"); }
 
-    std::string Summary() { return Eval(u"mainframe", u"document.getElementById('summary').innerText"); }
-    std::string Tip() { return Eval(u"", u"document.getElementById('topInfo4').innerText"); }
-    bool WaitSummary() { return Pump([&] { return !Summary().empty() && Summary()[0] != '<'; }); }
-
-    CKivoImpIDispatch m_external;
-    CKivoLog m_log;
-    std::unique_ptr<CKivoDlg> m_dlg;
     std::vector<Box> m_boxes;
 };
 } // namespace

@@ -299,6 +299,9 @@ void Hive::Touch(KeyId id)
 
 namespace
 {
+// The subkey of a parent by name, without regard to case.
+constexpr char kChildSql[] = "SELECT id FROM keys WHERE parent = ? AND fold = ?";
+
 std::optional<KeyId> Child(sqlite3_stmt* st, KeyId parent, const std::u16string& name)
 {
     Use use{st};
@@ -318,7 +321,7 @@ LSTATUS Hive::Find(KeyId from, const std::vector<std::u16string>& parts, KeyId& 
         KeyId cur = from;
         for (const auto& part : parts)
         {
-            auto next = Child(Stmt("SELECT id FROM keys WHERE parent = ? AND fold = ?"), cur, part);
+            auto next = Child(Stmt(kChildSql), cur, part);
             if (!next)
                 return ERROR_FILE_NOT_FOUND;
             cur = *next;
@@ -337,7 +340,7 @@ LSTATUS Hive::CreateLocked(KeyId from, const std::vector<std::u16string>& parts,
     KeyId cur = from;
     for (const auto& part : parts)
     {
-        auto next = Child(Stmt("SELECT id FROM keys WHERE parent = ? AND fold = ?"), cur, part);
+        auto next = Child(Stmt(kChildSql), cur, part);
         if (!next)
         {
             Use st{Stmt("INSERT INTO keys(parent, name, fold, nlen, class, clen, mtime) VALUES(?,?,?,?,?,?,?)")};

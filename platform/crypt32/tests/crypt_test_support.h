@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -15,6 +17,34 @@
 #include "winreg.h"
 
 constexpr DWORD kEnc = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+// Bytes as upper-case hex, as thumbprints are written in the registry.
+inline std::string Hex(const BYTE* p, size_t n)
+{
+    static const char* d = "0123456789ABCDEF";
+    std::string s;
+    for (size_t i = 0; i < n; ++i)
+        s += {d[p[i] >> 4], d[p[i] & 15]};
+    return s;
+}
+
+// The records of a system store's Blob by property id; false when they do not fill it exactly.
+inline bool BlobRecords(const std::vector<BYTE>& blob, std::map<DWORD, std::vector<BYTE>>& out)
+{
+    size_t pos = 0;
+    while (pos + 12 <= blob.size())
+    {
+        DWORD id, one, len;
+        std::memcpy(&id, &blob[pos], 4);
+        std::memcpy(&one, &blob[pos + 4], 4);
+        std::memcpy(&len, &blob[pos + 8], 4);
+        if (one != 1 || pos + 12 + len > blob.size())
+            return false;
+        out[id].assign(blob.begin() + long(pos) + 12, blob.begin() + long(pos + 12 + len));
+        pos += 12 + len;
+    }
+    return pos == blob.size();
+}
 
 class CryptTest : public ::testing::Test
 {

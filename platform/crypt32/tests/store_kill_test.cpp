@@ -19,33 +19,6 @@ std::string Narrow(const std::u16string& s)
     return std::string(s.begin(), s.end());
 }
 
-std::string Hex(const BYTE* p, size_t n)
-{
-    static const char* d = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i)
-        s += {d[p[i] >> 4], d[p[i] & 15]};
-    return s;
-}
-
-// The records of a Blob by id; false when they do not fill it exactly.
-bool Records(const Bytes& blob, std::map<DWORD, Bytes>& out)
-{
-    size_t pos = 0;
-    while (pos + 12 <= blob.size())
-    {
-        DWORD id, one, len;
-        std::memcpy(&id, &blob[pos], 4);
-        std::memcpy(&one, &blob[pos + 4], 4);
-        std::memcpy(&len, &blob[pos + 8], 4);
-        if (one != 1 || pos + 12 + len > blob.size())
-            return false;
-        out[id].assign(blob.begin() + long(pos) + 12, blob.begin() + long(pos + 12 + len));
-        pos += 12 + len;
-    }
-    return pos == blob.size();
-}
-
 std::string Sha1Hex(const Bytes& der)
 {
     PCCERT_CONTEXT c = CertCreateCertificateContext(kEnc, der.data(), DWORD(der.size()));
@@ -92,7 +65,7 @@ std::map<std::string, Entry> ReadEntries()
         EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(k, name, u"Blob", RRF_RT_REG_BINARY, &type, blob.data(), &cb));
         blob.resize(cb);
         std::map<DWORD, Bytes> records;
-        EXPECT_TRUE(Records(blob, records)) << key << ": records do not fill the Blob";
+        EXPECT_TRUE(BlobRecords(blob, records)) << key << ": records do not fill the Blob";
         Entry& e = out[key];
         e.thumb = Sha1Hex(records[CERT_CERT_PROP_ID]);
         const Bytes& fn = records[CERT_FRIENDLY_NAME_PROP_ID];
@@ -193,23 +166,11 @@ protected:
 
 TEST_F(StoreKillTest, AWriterKilledAtAnyMomentLeavesWholeEntriesAndLosesNothing)
 {
-    std::random_device rd;
-    const unsigned seed = rd();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> delay(0, 15000);
     int amongWrites = 0; // rounds killed after their first change began
-    for (int round = 0; round < 50; ++round)
-    {
-        SCOPED_TRACE("round " + std::to_string(round));
-        auto run = qm::test::RunAndKill(QM_STORE_KILL_WRITER, m_files, {}, std::chrono::microseconds(delay(random)));
-        ASSERT_TRUE(run.ready);
-        ASSERT_TRUE(run.killed);
-        amongWrites += run.lines.empty() ? 0 : 1;
-        Check(Apply(run));
-        if (HasFatalFailure() || HasFailure())
-            return;
-    }
+    qm::test::KillAtRandomMoments(
+        QM_STORE_KILL_WRITER, m_files, 50, [&](const qm::test::KilledRun& run) { Check(Apply(run)); }, &amongWrites);
+    if (HasFailure())
+        return;
     EXPECT_GT(amongWrites, 25);
 }
 

@@ -109,15 +109,6 @@ std::map<std::string, std::string> RunHelper(const std::string& location, const 
     return Finish(h, pStatus);
 }
 
-std::string Hex(const BYTE* p, size_t n)
-{
-    static const char* d = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i)
-        s += {d[p[i] >> 4], d[p[i] & 15]};
-    return s;
-}
-
 std::string Narrow(const char16_t* s)
 {
     std::string out;
@@ -208,23 +199,9 @@ std::map<std::string, Bytes> ReadBlobs(HKEY root, const std::u16string& certsKey
 // The DER certificate of a Blob (record 32), after checking that its records fill it exactly.
 Bytes CertificateOf(const Bytes& blob)
 {
-    Bytes der;
-    size_t pos = 0;
-    while (pos + 12 <= blob.size())
-    {
-        DWORD id, one, len;
-        std::memcpy(&id, &blob[pos], 4);
-        std::memcpy(&one, &blob[pos + 4], 4);
-        std::memcpy(&len, &blob[pos + 8], 4);
-        EXPECT_EQ(1u, one);
-        if (pos + 12 + len > blob.size())
-            break;
-        if (id == CERT_CERT_PROP_ID)
-            der.assign(blob.begin() + long(pos) + 12, blob.begin() + long(pos + 12 + len));
-        pos += 12 + len;
-    }
-    EXPECT_EQ(blob.size(), pos) << "records do not fill the Blob";
-    return der;
+    std::map<DWORD, Bytes> records;
+    EXPECT_TRUE(BlobRecords(blob, records)) << "records do not fill the Blob";
+    return records[CERT_CERT_PROP_ID];
 }
 
 std::string ThumbprintOf(const Bytes& der)

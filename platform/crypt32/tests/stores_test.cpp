@@ -244,22 +244,10 @@ TEST_F(StoresTest, UserSystemStoreKeepsSerializedBlobsUnderTheThumbprint)
     // The Blob: records of id, 1, length, data, the certificate in record 32.
     auto blob = ReadBlob(HKEY_CURRENT_USER, key);
     ASSERT_GE(blob.size(), 12 + der.size());
-    bool sawCert = false, sawKeyProv = false;
-    for (size_t pos = 0; pos + 12 <= blob.size();)
-    {
-        DWORD id, one, len;
-        std::memcpy(&id, &blob[pos], 4);
-        std::memcpy(&one, &blob[pos + 4], 4);
-        std::memcpy(&len, &blob[pos + 8], 4);
-        EXPECT_EQ(1u, one);
-        ASSERT_LE(pos + 12 + len, blob.size());
-        if (id == CERT_CERT_PROP_ID)
-            sawCert = std::vector<BYTE>(blob.begin() + pos + 12, blob.begin() + pos + 12 + len) == der;
-        sawKeyProv |= id == CERT_KEY_PROV_INFO_PROP_ID;
-        pos += 12 + len;
-    }
-    EXPECT_TRUE(sawCert);
-    EXPECT_TRUE(sawKeyProv);
+    std::map<DWORD, std::vector<BYTE>> records;
+    ASSERT_TRUE(BlobRecords(blob, records)) << "records do not fill the Blob";
+    EXPECT_EQ(1u, records.count(CERT_KEY_PROV_INFO_PROP_ID));
+    EXPECT_EQ(der, records[CERT_CERT_PROP_ID]);
 
     // A new opening reads it back with its property; deleting removes the key.
     my = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG,
@@ -457,16 +445,7 @@ namespace
 std::map<DWORD, std::vector<BYTE>> Records(const std::vector<BYTE>& blob)
 {
     std::map<DWORD, std::vector<BYTE>> records;
-    for (size_t pos = 0; pos + 12 <= blob.size();)
-    {
-        DWORD id, len;
-        std::memcpy(&id, &blob[pos], 4);
-        std::memcpy(&len, &blob[pos + 8], 4);
-        if (pos + 12 + len > blob.size())
-            break;
-        records[id].assign(blob.begin() + pos + 12, blob.begin() + pos + 12 + len);
-        pos += 12 + len;
-    }
+    EXPECT_TRUE(BlobRecords(blob, records)) << "records do not fill the element";
     return records;
 }
 

@@ -8,8 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -92,5 +95,30 @@ inline KilledRun RunAndKill(const std::string& program, std::vector<std::string>
     for (std::string line; std::getline(lines, line);)
         run.lines.push_back(line);
     return run;
+}
+
+// Runs the writer `rounds` times, each killed at a random moment up to 15 ms after "ready", and
+// hands each run to `take` to check. Stops at the first failure; *pAmongWrites counts the runs
+// killed after their first step began.
+template <class Take>
+void KillAtRandomMoments(const std::string& program, const std::vector<std::string>& args, int rounds, Take take,
+                         int* pAmongWrites)
+{
+    std::random_device rd;
+    const unsigned seed = rd();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delay(0, 15000);
+    for (int round = 0; round < rounds; ++round)
+    {
+        SCOPED_TRACE("round " + std::to_string(round));
+        auto run = RunAndKill(program, args, {}, std::chrono::microseconds(delay(random)));
+        ASSERT_TRUE(run.ready);
+        ASSERT_TRUE(run.killed);
+        *pAmongWrites += run.lines.empty() ? 0 : 1;
+        take(run);
+        if (::testing::Test::HasFailure())
+            return;
+    }
 }
 } // namespace qm::test

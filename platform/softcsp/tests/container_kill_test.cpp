@@ -5,7 +5,6 @@
 
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -184,24 +183,12 @@ class ContainerKillTest : public CspTest
 
 TEST_F(ContainerKillTest, AWriterKilledAtAnyMomentLosesNothingAndItsLeftoversGo)
 {
-    std::random_device rd;
-    const unsigned seed = rd();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> delay(0, 15000);
     int amongWrites = 0; // rounds killed after their first change began
-    for (int round = 0; round < 50; ++round)
-    {
-        SCOPED_TRACE("round " + std::to_string(round));
-        auto run = qm::test::RunAndKill(QM_CONTAINER_KILL_WRITER, {kProvider, std::to_string(kContainers)}, {},
-                                        std::chrono::microseconds(delay(random)));
-        ASSERT_TRUE(run.ready);
-        ASSERT_TRUE(run.killed);
-        amongWrites += run.lines.empty() ? 0 : 1;
-        Check(Apply(run));
-        if (HasFailure())
-            return;
-    }
+    qm::test::KillAtRandomMoments(
+        QM_CONTAINER_KILL_WRITER, {kProvider, std::to_string(kContainers)}, 50,
+        [&](const qm::test::KilledRun& run) { Check(Apply(run)); }, &amongWrites);
+    if (HasFailure())
+        return;
     EXPECT_GT(amongWrites, 25);
 
     // The next change of each container takes what a killed writer left.

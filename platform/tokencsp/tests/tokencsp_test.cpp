@@ -28,6 +28,28 @@ HCRYPTKEY Generate(HCRYPTPROV h, ALG_ID alg, DWORD bits)
     return key;
 }
 
+// A new SM3 hash of the context that holds, set with HP_HASHVAL, the value the context computed
+// over `data` (also in `digest`); 0 when a step failed.
+HCRYPTHASH HashSetToTheValueOf(HCRYPTPROV h, const std::string& data, BYTE (&digest)[32])
+{
+    HCRYPTHASH hash = 0;
+    DWORD size = sizeof digest;
+    bool computed = CryptCreateHash(h, 0x800F, 0, 0, &hash) &&
+                    CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0) &&
+                    CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+    EXPECT_TRUE(computed) << std::hex << GetLastError();
+    if (hash)
+        CryptDestroyHash(hash);
+    hash = 0;
+    if (!computed)
+        return 0;
+    bool set = CryptCreateHash(h, 0x800F, 0, 0, &hash) && CryptSetHashParam(hash, HP_HASHVAL, digest, 0);
+    EXPECT_TRUE(set) << std::hex << GetLastError();
+    if (!set && hash)
+        CryptDestroyHash(hash);
+    return set ? hash : 0;
+}
+
 std::vector<std::string> ListContainers()
 {
     HCRYPTPROV h = 0;
@@ -193,17 +215,10 @@ TEST_F(TokenTest, Sm2SignatureOverSm3HashedDataVerifiesWithOpenssl)
 
     // A digest set with HP_HASHVAL is signed as given: the value the token computed over
     // the data gives a signature of that data.
-    HCRYPTHASH hash = 0;
-    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
-    ASSERT_TRUE(
-        CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0));
     BYTE digest[32];
-    DWORD size = sizeof digest;
-    ASSERT_TRUE(CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0));
-    CryptDestroyHash(hash);
-    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
-    ASSERT_TRUE(CryptSetHashParam(hash, HP_HASHVAL, digest, 0));
-    size = 0;
+    HCRYPTHASH hash = HashSetToTheValueOf(h, data, digest);
+    ASSERT_NE(HCRYPTHASH(0), hash);
+    DWORD size = 0;
     ASSERT_TRUE(CryptSignHashW(hash, AT_SIGNATURE, nullptr, 0, nullptr, &size));
     Bytes given(size);
     ASSERT_TRUE(CryptSignHashW(hash, AT_SIGNATURE, nullptr, 0, given.data(), &size));
@@ -268,17 +283,11 @@ TEST_F(TokenTest, Sm2DigestTakesTheZOfTheKeyThatSigns)
 
     // The value read from the hash is the signature key's digest; set as the value, a digest
     // is signed as given, by either key.
-    HCRYPTHASH hash = 0;
-    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
-    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0));
     BYTE digest[32];
-    DWORD size = sizeof digest;
-    ASSERT_TRUE(CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0));
-    CryptDestroyHash(hash);
-    ASSERT_TRUE(CryptCreateHash(h, 0x800F, 0, 0, &hash));
-    ASSERT_TRUE(CryptSetHashParam(hash, HP_HASHVAL, digest, 0));
+    HCRYPTHASH hash = HashSetToTheValueOf(h, data, digest);
+    ASSERT_NE(HCRYPTHASH(0), hash);
     Bytes given(64);
-    size = 64;
+    DWORD size = 64;
     ASSERT_TRUE(CryptSignHashW(hash, AT_KEYEXCHANGE, nullptr, 0, given.data(), &size));
     CryptDestroyHash(hash);
     Bytes x, y;
