@@ -270,14 +270,14 @@ public:
 };
 
 // Rates as the figures: MB/s for bytes, operations per second for items.
-void PrintRatio(const char *pszLabel, const char *pszOurs, const char *pszTheirs, double dGoal, bool bBytes)
+void PrintRatio(const char *pszLabel, const char *pszOurs, const char *pszTheirs, bool bBytes)
 {
     double dOurs = g_mapRates[pszOurs], dTheirs = g_mapRates[pszTheirs];
     double dRatio = dTheirs > 0 ? dOurs / dTheirs : 0;
     double dScale = bBytes ? 1e6 : 1;
     const char *pszUnit = bBytes ? "MB/s" : "op/s";
-    std::printf("%-30s %9.0f %s %9.0f %s %7.2f  >= %.1f %s\n", pszLabel, dOurs / dScale, pszUnit, dTheirs / dScale,
-                pszUnit, dRatio, dGoal, dRatio >= dGoal ? "met" : "NOT met");
+    std::printf("%-30s %9.0f %s %9.0f %s %7.2f\n", pszLabel, dOurs / dScale, pszUnit, dTheirs / dScale, pszUnit,
+                dRatio);
 }
 
 } // namespace
@@ -287,16 +287,15 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     CRateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-30s %14s %14s %7s  %s\n", "figure", "ours", "OpenSSL", "ratio", "goal");
-    PrintRatio("SM3 over 16 KiB", "BM_Sm3_Ours", "BM_Sm3_OpenSSL", 1.0, true);
-    PrintRatio("SM4-CBC over 16 KiB", "BM_Sm4Cbc_Ours", "BM_Sm4Cbc_OpenSSL", 1.0, true);
-    PrintRatio("SM2 signatures", "BM_Sm2Sign_Ours", "BM_Sm2Sign_OpenSSL", 0.8, false);
-    PrintRatio("SM2 verifications", "BM_Sm2Verify_Ours", "BM_Sm2Verify_OpenSSL", 0.8, false);
-    PrintRatio("SM2 encryptions (64 bytes)", "BM_Sm2Encrypt_Ours", "BM_Sm2Encrypt_OpenSSL", 1.0, false);
-    PrintRatio("SM2 decryptions (64 bytes)", "BM_Sm2Decrypt_Ours", "BM_Sm2Decrypt_OpenSSL", 1.0, false);
+    std::printf("\n%-30s %14s %14s %7s\n", "figure", "ours", "OpenSSL", "ratio");
+    PrintRatio("SM3 over 16 KiB", "BM_Sm3_Ours", "BM_Sm3_OpenSSL", true);
+    PrintRatio("SM4-CBC over 16 KiB", "BM_Sm4Cbc_Ours", "BM_Sm4Cbc_OpenSSL", true);
+    PrintRatio("SM2 signatures", "BM_Sm2Sign_Ours", "BM_Sm2Sign_OpenSSL", false);
+    PrintRatio("SM2 verifications", "BM_Sm2Verify_Ours", "BM_Sm2Verify_OpenSSL", false);
+    PrintRatio("SM2 encryptions (64 bytes)", "BM_Sm2Encrypt_Ours", "BM_Sm2Encrypt_OpenSSL", false);
+    PrintRatio("SM2 decryptions (64 bytes)", "BM_Sm2Decrypt_Ours", "BM_Sm2Decrypt_OpenSSL", false);
     double dZuc = g_mapRates["BM_Zuc_Ours"] / 1e6;
-    std::printf("%-30s %9.0f MB/s (no OpenSSL counterpart; goal >= 400 on one core) %s\n", "ZUC", dZuc,
-                dZuc >= 400 ? "met" : "NOT met");
+    std::printf("%-30s %9.0f MB/s (no OpenSSL counterpart)\n", "ZUC", dZuc);
     benchmark::Shutdown();
     return 0;
 }
