@@ -1,13 +1,15 @@
 #include "KivoApp.h"
 
 #include "KivoModule.h"
+#include "KivoSecurityAttributes.h"
 #include "commctrl.h"
 #include "objbase.h"
 
 namespace
 {
 const char kActivationMessage[] = "qv_mendo_detect_tools_single_instance_msgid";
-const char16_t kInstanceMutex[] = u"qv_mendo_detect_tools_single_instance";
+const char kInstanceMutex[] = "qv_mendo_detect_tools_single_instance";
+constexpr DWORD kMsgFltAdd = 1; // MSGFLT_ADD
 
 bool SameText(const std::u16string& a, const char16_t* b)
 {
@@ -70,7 +72,23 @@ BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
         return FALSE;
     }
 
-    m_hMutex = CreateMutexW(nullptr, FALSE, kInstanceMutex);
+    // From Vista on, an elevated instance drops messages from lower integrity levels unless
+    // told otherwise; bound by name, as older Windows lacks the function.
+    int nOSVersion = KivoOSVersionCode();
+    if (nOSVersion == 11 || nOSVersion >= 12)
+    {
+        if (HMODULE hUser32 = LoadLibraryA("USER32.Dll"))
+        {
+            using PFN_CHANGE_FILTER = BOOL(WINAPI*)(UINT, DWORD);
+            auto pfnChangeFilter = reinterpret_cast<PFN_CHANGE_FILTER>(
+                reinterpret_cast<void*>(GetProcAddress(hUser32, "ChangeWindowMessageFilter")));
+            if (pfnChangeFilter)
+                m_bMessageAllowed = pfnChangeFilter(m_uActivateMsg, kMsgFltAdd) == 1;
+            FreeLibrary(hUser32);
+        }
+    }
+
+    m_hMutex = CreateMutexA(KivoSecurityAttributes().Get(), FALSE, kInstanceMutex);
     if (GetLastError() == ERROR_ALREADY_EXISTS)
     {
         CloseHandle(m_hMutex);

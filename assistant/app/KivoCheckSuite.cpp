@@ -7,6 +7,7 @@
 #include "Connectivity.h"
 #include "FileChecks.h"
 #include "FileSearch.h"
+#include "KivoApp.h"
 #include "MiddlewareConfig.h"
 #include "MiddlewareVersion.h"
 #include "OSVersion.h"
@@ -170,4 +171,10 @@ IKivoChecks& KivoChecks()
 {
     static CKivoCheckSuite checks;
     return checks;
+}
+
+int KivoOSVersionCode()
+{
+    OSVersion version;
+    return version.code;
 }

@@ -71,3 +71,30 @@ LONG CKivoModule::Unlock()
         PostQuitMessage(0);
     return n;
 }
+
+HRESULT CKivoModule::GetGITPtr(IGlobalInterfaceTable** ppGIT)
+{
+    if (!ppGIT)
+        return E_POINTER;
+    *ppGIT = nullptr;
+    std::lock_guard lock(m_gitLock);
+    if (!m_pGIT)
+    {
+        HRESULT hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&m_pGIT));
+        if (FAILED(hr))
+        {
+            m_pGIT = nullptr;
+            return hr;
+        }
+    }
+    m_pGIT->AddRef();
+    *ppGIT = m_pGIT;
+    return S_OK;
+}
+
+CKivoModule::~CKivoModule()
+{
+    if (m_pGIT)
+        m_pGIT->Release();
+}

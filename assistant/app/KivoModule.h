@@ -3,8 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "objbase.h"
+#include "objidl.h"
 
 class CKivoModule
 {
@@ -30,10 +32,18 @@ public:
     LONG GetLockCount() const { return m_nLockCnt.load(); }
     void SetServerMode(bool bServer) { m_bServer = bServer; }
 
+    // The process's global interface table, created on first request and kept; the caller
+    // gets its own reference.
+    HRESULT GetGITPtr(IGlobalInterfaceTable** ppGIT);
+
+    ~CKivoModule();
+
 private:
     std::atomic<LONG> m_nLockCnt{0};
     DWORD m_dwClassCookie = 0;
     bool m_bServer = false;
+    std::mutex m_gitLock;
+    IGlobalInterfaceTable* m_pGIT = nullptr;
 };
 
 CKivoModule& KivoModule();

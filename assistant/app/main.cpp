@@ -3,6 +3,8 @@
 
 #include "KivoApp.h"
 #include "KivoCheckSuite.h"
+#include "KivoModule.h"
+#include "KivoSecurityAttributes.h"
 #include "qm/machine.h"
 
 int main(int argc, char** argv)
@@ -21,6 +23,10 @@ int main(int argc, char** argv)
             strCommandLine += u' ';
         strCommandLine += wide;
     }
+    // Built in the order their globals would be: the mutex's security, the COM module, the
+    // application (the check globals and the OSVersion object come before main).
+    KivoSecurityAttributes();
+    KivoModule();
     CKivoApp& app = KivoApp();
     RouteCheckLogTo(&app.Log());
     if (app.InitInstance(strCommandLine))

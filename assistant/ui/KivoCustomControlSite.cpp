@@ -61,8 +61,9 @@ STDMETHODIMP CKivoCustomControlSite::XDocHostUIHandler::ResizeBorder(LPCRECT, IU
 STDMETHODIMP CKivoCustomControlSite::XDocHostUIHandler::TranslateAccelerator(LPMSG lpMsg, const GUID*, DWORD)
 {
     // Ctrl+O, Ctrl+P and Ctrl+N would open, print or make a window outside the assistant.
-    if (lpMsg && lpMsg->message == WM_KEYDOWN && GetKeyState(VK_CONTROL) < 0 &&
-        (lpMsg->wParam == 'O' || lpMsg->wParam == 'P' || lpMsg->wParam == 'N'))
+    // The letter is read from the keyboard, not from the message.
+    if (GetKeyState(VK_CONTROL) < 0 && lpMsg && lpMsg->message == WM_KEYDOWN &&
+        (GetAsyncKeyState('O') < 0 || GetAsyncKeyState('P') < 0 || GetAsyncKeyState('N') < 0))
         return S_OK;
     return S_FALSE;
 }

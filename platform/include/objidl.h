@@ -78,3 +78,21 @@ typedef IStream* LPSTREAM;
 // when written past its end; with fDeleteOnRelease the block is freed with the stream.
 QMAPI HRESULT WINAPI CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm);
 QMAPI HRESULT WINAPI GetHGlobalFromStream(LPSTREAM pstm, HGLOBAL* phglobal);
+
+// The process's global interface table: interfaces registered by one thread and fetched by
+// any thread of the process. Calls are not marshalled between apartments here, so a fetched
+// pointer is the registered object itself (asked for the interface requested).
+QMAPI const IID IID_IGlobalInterfaceTable;        // {00000146-0000-0000-C000-000000000046}
+QMAPI const CLSID CLSID_StdGlobalInterfaceTable; // {00000323-0000-0000-C000-000000000046}
+
+struct IGlobalInterfaceTable : public IUnknown
+{
+    // Holds the object's riid interface (E_NOINTERFACE when it has none) under a cookie that
+    // is never 0. E_INVALIDARG for a null object or cookie pointer.
+    STDMETHOD(RegisterInterfaceInGlobal)(IUnknown* pUnk, REFIID riid, DWORD* pdwCookie) PURE;
+    // Lets go of the registered interface; E_INVALIDARG for a cookie that is not registered.
+    STDMETHOD(RevokeInterfaceFromGlobal)(DWORD dwCookie) PURE;
+    // The registered object's riid interface, AddRef'd for the caller. E_INVALIDARG for a
+    // cookie that is not registered or a null ppv.
+    STDMETHOD(GetInterfaceFromGlobal)(DWORD dwCookie, REFIID riid, void** ppv) PURE;
+};

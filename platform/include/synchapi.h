@@ -20,8 +20,10 @@ QMAPI void WINAPI Sleep(DWORD dwMilliseconds);
 // same name (compared without case), in this or another process, succeeds with the last
 // error ERROR_ALREADY_EXISTS while any handle to it is open. The object goes away when the
 // last handle is closed or its processes end. Owning a mutex is not supported here:
-// bInitialOwner TRUE fails with ERROR_NOT_SUPPORTED. The security attributes are accepted
-// and not used (any process of the machine may open the object).
+// bInitialOwner TRUE fails with ERROR_NOT_SUPPORTED. A security descriptor in the attributes
+// is checked (ERROR_UNKNOWN_REVISION, ERROR_INVALID_SECURITY_DESCR) but what it grants is not
+// kept: any process of the machine may open the object, as a NULL DACL with a low mandatory
+// label allows. Handles are not inherited by child processes here, whatever bInheritHandle says.
 QMAPI HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
 QMAPI HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
 

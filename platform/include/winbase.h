@@ -5,6 +5,16 @@
 
 #include "windef.h"
 #include "winerror.h"
+#include "securitybaseapi.h"
+
+// What a new kernel object gets: its descriptor (NULL: the creator's default) and whether
+// child processes inherit the handle. nLength is sizeof the record (12 on 32-bit Windows).
+typedef struct _SECURITY_ATTRIBUTES
+{
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 // Last error of the calling thread.
 QMAPI DWORD WINAPI GetLastError(void);

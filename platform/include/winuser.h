@@ -298,6 +298,13 @@ QMAPI BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam
 // (compared without case) in every process of the machine; 0 on failure.
 QMAPI UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
 QMAPI UINT WINAPI RegisterWindowMessageA(LPCSTR lpString);
+// The process's user-interface privilege filter: MSGFLT_ADD lets lower-integrity senders
+// deliver the message, MSGFLT_REMOVE blocks them again. All processes of a machine run at one
+// integrity level here, so the filter never stops a message; any other flag fails with
+// ERROR_INVALID_PARAMETER.
+#define MSGFLT_ADD 1
+#define MSGFLT_REMOVE 2
+QMAPI BOOL WINAPI ChangeWindowMessageFilter(UINT message, DWORD dwFlag);
 QMAPI void WINAPI PostQuitMessage(int nExitCode);
 // Posted messages first, then input, then WM_PAINT for windows that need it.
 // FALSE on WM_QUIT; -1 for a bad window filter.

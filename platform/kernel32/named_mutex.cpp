@@ -71,6 +71,22 @@ int OpenLocked(const std::filesystem::path& file, int operation)
 
 QMAPI HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName)
 {
+    // The descriptor is checked as the object manager captures it; what it grants is not
+    // kept, since every process of the machine may open the object anyway.
+    if (lpMutexAttributes && lpMutexAttributes->lpSecurityDescriptor)
+    {
+        auto* sd = static_cast<SECURITY_DESCRIPTOR*>(lpMutexAttributes->lpSecurityDescriptor);
+        if (sd->Revision != SECURITY_DESCRIPTOR_REVISION)
+        {
+            SetLastError(ERROR_UNKNOWN_REVISION);
+            return nullptr;
+        }
+        if (!IsValidSecurityDescriptor(sd))
+        {
+            SetLastError(ERROR_INVALID_SECURITY_DESCR);
+            return nullptr;
+        }
+    }
     if (bInitialOwner)
     {
         SetLastError(ERROR_NOT_SUPPORTED);

@@ -5,6 +5,7 @@
 
 #include "apartment.h"
 #include "class_objects.h"
+#include "global_interface_table.h"
 #include "libloaderapi.h"
 #include "objbase.h"
 #include "winbase.h"
@@ -70,6 +71,9 @@ HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINF
         return registered;
     if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0)
         return REGDB_E_CLASSNOTREG;
+    // The system's own in-process classes need no registration on the machine.
+    if (qm::com::BuiltinClassObject(rclsid, riid, ppv, &registered))
+        return registered;
     std::u16string path;
     const HRESULT hr = InprocServerPath(rclsid, path);
     if (FAILED(hr))

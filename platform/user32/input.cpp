@@ -231,6 +231,11 @@ void InjectKey(UINT vk)
     Queue({InputKind::KeyUp, {}, vk}, target);
 }
 
+void HoldKey(UINT vk, bool down)
+{
+    SetKeyDown(vk, down);
+}
+
 void InjectCloseBox(HWND hwnd)
 {
     Window* w = Find(hwnd);

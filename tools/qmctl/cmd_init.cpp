@@ -58,7 +58,7 @@ const char16_t* const kCertificateStores[] = {u"ROOT", u"CA", u"MY", u"Disallowe
 const char16_t* const kStoreLists[] = {u"Certificates", u"CRLs", u"CTLs"};
 
 // System libraries whose functions the platform library carries.
-const char* const kPlatformLibraries[] = {"kernel32.dll", "ntdll.dll", "netapi32.dll"};
+const char* const kPlatformLibraries[] = {"kernel32.dll", "ntdll.dll", "netapi32.dll", "advapi32.dll", "user32.dll"};
 
 // The platform's COM servers go under HKCR, which needs the process elevated while it writes.
 HRESULT RegisterServers()
@@ -227,7 +227,8 @@ const CommandRegistration kInit({
     "  and drive_c with Windows, Windows\\System32, Windows\\Temp, Program Files and\n"
     "  Users\\<user>\\AppData\\Local\\Temp; the platform's software providers (Base,\n"
     "  Enhanced, Enhanced RSA and AES, Strong) with rsaenh.dll in System32; kernel32.dll,\n"
-    "  ntdll.dll and netapi32.dll in System32 linked to the platform library.\n",
+    "  ntdll.dll, netapi32.dll, advapi32.dll and user32.dll in System32 linked to the\n"
+    "  platform library.\n",
     Run,
 });
 } // namespace

@@ -1,11 +1,13 @@
 // The assistant's start-up with a dialog that reports it was shown (<marker>.shown, with a
-// log line), notes each activation message it receives (<marker>.activated) and stays open
+// log line, and what the start-up bound in <marker>.security), notes each activation message it receives (<marker>.activated) and stays open
 // until <marker>.stop appears.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "KivoApp.h"
+#include "KivoSecurityAttributes.h"
 
 namespace
 {
@@ -26,6 +28,9 @@ public:
         HWND hwnd = CreateWindowExW(0, wc.lpszClassName, u"probe", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                     nullptr, nullptr, nullptr);
         m_app.WriteLogText(u"dialog of " + std::u16string(g_marker.begin(), g_marker.end()));
+        std::ofstream(g_marker + ".security")
+            << "filter " << m_app.ActivationMessageAllowed() << " attributes " << (KivoSecurityAttributes().Get() != nullptr)
+            << " label " << KivoSecurityAttributes().HasLowLabel() << "\n";
         std::ofstream(g_marker + ".shown") << "shown";
         for (int i = 0; i < 120000 && !std::filesystem::exists(g_marker + ".stop"); ++i)
         {
@@ -54,6 +59,13 @@ private:
 std::unique_ptr<IKivoMainDialog> CreateKivoMainDialog(CKivoApp& app) { return std::make_unique<CProbeDialog>(app); }
 
 void ShowKivoStartupError(const std::u16string&) {}
+
+// The probe has no checks: Windows 7 unless QM_PROBE_OS_CODE says otherwise.
+int KivoOSVersionCode()
+{
+    const char* code = std::getenv("QM_PROBE_OS_CODE");
+    return code ? std::atoi(code) : 12;
+}
 
 int main(int argc, char** argv)
 {

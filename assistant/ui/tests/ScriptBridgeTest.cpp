@@ -6,6 +6,7 @@
 #include "FakeDispatcher.h"
 #include "HtmlDialog.h"
 #include "oleauto.h"
+#include "qm/windowing.h"
 
 namespace
 {
@@ -188,6 +189,44 @@ TEST(ControlSite, ChromeAndExternal)
     EXPECT_EQ(static_cast<IDispatch*>(&external), ext);
     EXPECT_EQ(1u, external.RefCount());
     ext->Release();
+    ui->Release();
+}
+
+// The open, print and new-window shortcuts are swallowed while Control and the letter are
+// held, whatever key the message is for; everything else goes on to the page.
+TEST(ControlSite, ControlWithOPNIsSwallowed)
+{
+    CKivoImpIDispatch external;
+    CKivoCustomControlSite site(&external, [](const std::u16string&, VARIANT_BOOL*) {});
+    IDocHostUIHandler* ui = nullptr;
+    ASSERT_EQ(S_OK, site.QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&ui)));
+    struct Case
+    {
+        bool control;
+        UINT held; // a letter held down, 0 for none
+        UINT message;
+        WPARAM key;
+        HRESULT expected;
+    } cases[] = {
+        {true, 'O', WM_KEYDOWN, 'O', S_OK},     {true, 'P', WM_KEYDOWN, 'P', S_OK},
+        {true, 'N', WM_KEYDOWN, 'N', S_OK},     {true, 'A', WM_KEYDOWN, 'A', S_FALSE},
+        {false, 'P', WM_KEYDOWN, 'P', S_FALSE}, {true, 'P', WM_KEYUP, 'P', S_FALSE},
+        {true, 'P', WM_CHAR, 'p', S_FALSE},     {true, 0, WM_KEYDOWN, 'P', S_FALSE}, // the letter already let go
+        {true, 'N', WM_KEYDOWN, VK_CONTROL, S_OK},
+    };
+    for (const auto& tc : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "control " << tc.control << " held " << char(tc.held ? tc.held : '-')
+                                        << " message " << tc.message << " key " << tc.key);
+        qm::win::HoldKey(VK_CONTROL, tc.control);
+        if (tc.held)
+            qm::win::HoldKey(tc.held, true);
+        MSG msg{nullptr, tc.message, tc.key, 0, 0, {0, 0}};
+        EXPECT_EQ(tc.expected, ui->TranslateAccelerator(&msg, nullptr, 0));
+        if (tc.held)
+            qm::win::HoldKey(tc.held, false);
+        qm::win::HoldKey(VK_CONTROL, false);
+    }
     ui->Release();
 }
 

@@ -42,6 +42,9 @@ QMEXPORT void InjectClick(int x, int y);
 QMEXPORT void InjectDoubleClick(int x, int y);
 QMEXPORT void InjectKey(UINT vk);
 QMEXPORT void InjectRightClick(int x, int y);
+// Holds a key down (or lets it go) as GetKeyState and GetAsyncKeyState report it, without
+// queueing any input.
+QMEXPORT void HoldKey(UINT vk, bool down);
 // A key pressed with Alt held (Alt+Space: the system menu).
 QMEXPORT void InjectSysKey(UINT vk);
 // A click on the close box of a top-level window's caption.

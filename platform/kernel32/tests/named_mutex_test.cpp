@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "sddl.h"
 #include "synchapi.h"
 #include "test_machine.h"
 
@@ -42,4 +43,41 @@ TEST_F(NamedMutex, AnotherProcessSeesTheMutex)
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     CloseHandle(created);
+}
+
+// An instance mutex open to every process: a NULL DACL and a low mandatory label.
+TEST_F(NamedMutex, TakesSecurityAttributesWithAValidDescriptor)
+{
+    SECURITY_DESCRIPTOR sd;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE));
+    PSECURITY_DESCRIPTOR label = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", 1, &label, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL sacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorSacl(label, &present, &sacl, &defaulted));
+    ASSERT_TRUE(SetSecurityDescriptorSacl(&sd, TRUE, sacl, FALSE));
+    SECURITY_ATTRIBUTES sa = {sizeof sa, &sd, FALSE};
+
+    HANDLE created = CreateMutexA(&sa, FALSE, "Labelled_single_instance");
+    ASSERT_NE(nullptr, created);
+    EXPECT_EQ(DWORD(ERROR_SUCCESS), GetLastError());
+    HANDLE second = CreateMutexW(nullptr, FALSE, u"Labelled_single_instance");
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(DWORD(ERROR_ALREADY_EXISTS), GetLastError());
+    CloseHandle(second);
+    CloseHandle(created);
+    LocalFree(label);
+
+    // Attributes without a descriptor give the default security.
+    SECURITY_ATTRIBUTES plain = {sizeof plain, nullptr, FALSE};
+    HANDLE unnamed = CreateMutexW(&plain, FALSE, nullptr);
+    EXPECT_NE(nullptr, unnamed);
+    CloseHandle(unnamed);
+
+    SECURITY_DESCRIPTOR bad = sd;
+    bad.Revision = 2;
+    sa.lpSecurityDescriptor = &bad;
+    EXPECT_EQ(nullptr, CreateMutexA(&sa, FALSE, "Bad_descriptor"));
+    EXPECT_EQ(DWORD(ERROR_UNKNOWN_REVISION), GetLastError());
 }

@@ -24,7 +24,7 @@ expect "1	Microsoft Base Cryptographic Provider v1.0
 24	Microsoft Enhanced RSA and AES Cryptographic Provider
 1	Microsoft Strong Cryptographic Provider" "$(q key providers)" "providers after init"
 [ -L "$M/drive_c/Windows/System32/rsaenh.dll" ] || fail "rsaenh.dll in System32"
-for lib in kernel32.dll ntdll.dll netapi32.dll; do
+for lib in kernel32.dll ntdll.dll netapi32.dll advapi32.dll user32.dll; do
     expect libqmwin.so "$(basename "$(readlink "$M/drive_c/Windows/System32/$lib")")" "$lib in System32"
 done
 
