@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include "qm/windowing.h"
 #include "thread_state.h"
@@ -114,6 +115,17 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data)
 {
     PostMessageW(static_cast<HWND>(data), WM_SYSCOMMAND, SC_CLOSE, 0);
     return TRUE;
+}
+
+// The window manager gave the window the keyboard (a click on its page, its Alt+Tab): it is
+// the active window then, as a click on what user32 draws makes it.
+gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
+{
+    HWND hwnd = static_cast<HWND>(data);
+    Window* w = Find(hwnd);
+    if (w && w->thread == std::this_thread::get_id() && IsWindowEnabled(hwnd) && GetActiveWindow() != hwnd)
+        SetActiveWindow(hwnd);
+    return FALSE;
 }
 
 bool Wanted()
@@ -292,6 +304,7 @@ void PresentWindow(HWND hwnd)
                 gtk_window_set_skip_taskbar_hint(GTK_WINDOW(widget), TRUE);
             }
             g_signal_connect(widget, "delete-event", G_CALLBACK(OnDelete), hwnd);
+            g_signal_connect(widget, "focus-in-event", G_CALLBACK(OnFocusIn), hwnd);
         }
         GtkWidget* fixed = gtk_fixed_new();
         gtk_container_add(GTK_CONTAINER(widget), fixed);

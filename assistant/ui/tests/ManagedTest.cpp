@@ -100,7 +100,12 @@ TEST_F(Managed, ClickInThePageThenKeysTypeIntoIt)
               u"i.style.cssText='position:fixed;left:400px;top:20px;width:200px;z-index:9';"
               u"document.body.appendChild(i);})()");
     RECT r = WindowRect(Main());
-    // Another program's window beside the assistant has the keyboard.
+    // Another program's window beside the assistant has the keyboard, and so had another
+    // window of the program.
+    HWND mine = CreateWindowExW(0, u"STATIC", u"other", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, r.bottom + 10, 120, 60,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(mine);
+    EXPECT_EQ(mine, GetActiveWindow());
     OtherWindow other(r.right + 10 > 1180 ? 0 : r.right + 10, 0, 100, 100);
     ASSERT_TRUE(Pump([&] { return gtk_window_is_active(GTK_WINDOW(other.window)); }, 3000));
     EXPECT_FALSE(gtk_window_is_active(Shown(Main())));
@@ -108,6 +113,10 @@ TEST_F(Managed, ClickInThePageThenKeysTypeIntoIt)
     POINT probe = ElementOnScreen(u"probe");
     TestScreen().Click(probe.x, probe.y);
     ASSERT_TRUE(Pump([&] { return gtk_window_is_active(Shown(Main())); }, 3000)) << "the click gives the keyboard";
+    // The page's click activates the window, as one on its caption would: the window's own
+    // keys (Alt+F4) are its own then, not the other window's.
+    EXPECT_EQ(Main(), GetActiveWindow());
+    DestroyWindow(mine);
     ASSERT_TRUE(Pump([&] { return Eval(u"", u"document.activeElement.id") == "probe"; }, 3000));
     // The keys stay with the clicked window wherever the pointer goes.
     TestScreen().MoveTo(5, r.bottom + 5);
