@@ -99,7 +99,11 @@ QMAPI HWND WINAPI SetActiveWindow(HWND hWnd)
         hWnd = RootOf(hWnd);
     }
     if (old == hWnd)
+    {
+        if (hWnd)
+            PresentActivate(hWnd); // it may have lost the keyboard to another program
         return old;
+    }
     q.active = hWnd;
     if (old && IsWindow(old))
     {
@@ -114,6 +118,7 @@ QMAPI HWND WINAPI SetActiveWindow(HWND hWnd)
         SendMessageW(hWnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
         if (Window* w = Find(hWnd))
             w->needsFrame = true, InvalidateRect(hWnd, nullptr, FALSE);
+        PresentActivate(hWnd);
     }
     else if (Foreground() == old)
         SetForeground(nullptr);

@@ -1,13 +1,18 @@
 // Presentation in GTK 3 windows, when a display is present and the machine asks for it
-// ($QM_PRESENT=gtk): each visible top-level window gets an undecorated GTK pop-up at its
-// place that shows its surface; the pointer and keys of that window become input. A child
+// ($QM_PRESENT=gtk): each visible top-level window gets an undecorated GTK window at its
+// place that shows its surface; the pointer and keys of that window become input. With a
+// window manager on the display the windows are its managed windows (stacked, focused,
+// owned ones transient for their owner), menus and tooltips stay pop-ups; without one all
+// are pop-ups and the keys follow the pointer. A child
 // window that is drawn by a GTK widget of its own (the WebBrowser control's page) has that
 // widget placed over the surface at the child's place, taking its own pointer and keys.
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include "qm/windowing.h"
 #include "thread_state.h"
@@ -77,6 +82,50 @@ void OnEmbeddedDestroyed(GtkWidget* widget, gpointer)
             g_object_unref(widget);
             return;
         }
+}
+
+bool HasWindowManager()
+{
+    GdkScreen* screen = gdk_screen_get_default();
+    return GDK_IS_X11_SCREEN(screen) &&
+           gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"));
+}
+
+// Menus and tooltips never take the keyboard nor get stacked by the window manager.
+bool IsPopUp(const Window* w)
+{
+    return !w || (w->cls && (w->cls->name == u"#32768" || w->cls->name == u"tooltips_class32"));
+}
+
+bool IsManaged(GtkWidget* window) { return g_object_get_data(G_OBJECT(window), "qm-managed") != nullptr; }
+
+bool MenuShown()
+{
+    for (auto& [hwnd, widget] : Shown())
+        if (Window* w = Find(hwnd); w && w->cls && w->cls->name == u"#32768")
+            return true;
+    return false;
+}
+
+// A modal window is shown with its owner disabled.
+bool IsModal(const Window* w) { return w->owner && !IsWindowEnabled(RootOf(w->owner)); }
+
+// The window manager's close (its Alt+F4, its close button) is the system menu's Close.
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data)
+{
+    PostMessageW(static_cast<HWND>(data), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;
+}
+
+// The window manager gave the window the keyboard (a click on its page, its Alt+Tab): it is
+// the active window then, as a click on what user32 draws makes it.
+gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
+{
+    HWND hwnd = static_cast<HWND>(data);
+    Window* w = Find(hwnd);
+    if (w && w->thread == std::this_thread::get_id() && IsWindowEnabled(hwnd) && GetActiveWindow() != hwnd)
+        SetActiveWindow(hwnd);
+    return FALSE;
 }
 
 bool Wanted()
@@ -196,9 +245,10 @@ gboolean OnKey(GtkWidget* window, GdkEventKey* e, gpointer data)
         SetKeyDown(vk, down);
     bool alt = vk != VK_MENU && (e->state & GDK_MOD1_MASK) != 0;
     // A widget of a child window with the focus takes the key itself; the window's own
-    // Alt shortcuts (system menu, close) stay the window's.
+    // Alt shortcuts (system menu, close) stay the window's, and so do the keys of an open
+    // menu (which never has the keyboard focus itself).
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
-    if (focus && IsEmbedded(focus) && !(alt && (vk == VK_SPACE || vk == VK_F4)))
+    if (focus && IsEmbedded(focus) && !(alt && (vk == VK_SPACE || vk == VK_F4)) && !MenuShown())
         return FALSE;
     if (vk)
         QueueInput({down ? InputKind::KeyDown : InputKind::KeyUp, {}, vk, nullptr, alt}, static_cast<HWND>(data));
@@ -236,7 +286,26 @@ void PresentWindow(HWND hwnd)
     GtkWidget*& widget = Shown()[hwnd];
     if (!widget)
     {
-        widget = gtk_window_new(GTK_WINDOW_POPUP);
+        Window* w = Find(hwnd);
+        bool managed = !IsPopUp(w) && HasWindowManager();
+        widget = gtk_window_new(managed ? GTK_WINDOW_TOPLEVEL : GTK_WINDOW_POPUP);
+        if (managed)
+        {
+            // The window draws its own caption and frame; an owned window stays with its
+            // owner, above it and out of the task bar.
+            g_object_set_data(G_OBJECT(widget), "qm-managed", widget);
+            gtk_window_set_decorated(GTK_WINDOW(widget), FALSE);
+            auto owner = w->owner ? Shown().find(RootOf(w->owner)) : Shown().end();
+            gtk_window_set_type_hint(GTK_WINDOW(widget),
+                                     w->owner ? GDK_WINDOW_TYPE_HINT_DIALOG : GDK_WINDOW_TYPE_HINT_NORMAL);
+            if (owner != Shown().end() && owner->second)
+            {
+                gtk_window_set_transient_for(GTK_WINDOW(widget), GTK_WINDOW(owner->second));
+                gtk_window_set_skip_taskbar_hint(GTK_WINDOW(widget), TRUE);
+            }
+            g_signal_connect(widget, "delete-event", G_CALLBACK(OnDelete), hwnd);
+            g_signal_connect(widget, "focus-in-event", G_CALLBACK(OnFocusIn), hwnd);
+        }
         GtkWidget* fixed = gtk_fixed_new();
         gtk_container_add(GTK_CONTAINER(widget), fixed);
         GtkWidget* area = gtk_drawing_area_new();
@@ -262,6 +331,13 @@ void PresentWindow(HWND hwnd)
     PlaceEmbedded(hwnd, widget);
     if (!gtk_widget_get_visible(widget))
     {
+        if (IsManaged(widget))
+        {
+            // The modal state as the window manager knows it, without GTK's own grab.
+            gtk_widget_realize(widget);
+            if (Window* w = Find(hwnd))
+                gdk_window_set_modal_hint(gtk_widget_get_window(widget), IsModal(w));
+        }
         gtk_widget_show(FixedOf(widget));
         gtk_widget_show(area);
         gtk_widget_show(widget);
@@ -293,9 +369,28 @@ void PresentIcon(HWND hwnd)
 void PresentRaise(HWND hwnd)
 {
     auto it = Shown().find(hwnd);
-    if (it != Shown().end())
-        if (GdkWindow* g = gtk_widget_get_window(it->second))
-            gdk_window_raise(g);
+    if (it == Shown().end())
+        return;
+    // A topmost window is one the window manager keeps above the others.
+    if (Window* w = Find(hwnd); w && IsManaged(it->second))
+        gtk_window_set_keep_above(GTK_WINDOW(it->second), (w->exStyle & WS_EX_TOPMOST) != 0);
+    if (GdkWindow* g = gtk_widget_get_window(it->second))
+        gdk_window_raise(g);
+}
+
+// An activated window takes the keyboard from the window manager, as of now: a request
+// with an older time would be taken for focus stealing and refused.
+void PresentActivate(HWND hwnd)
+{
+    auto it = Shown().find(hwnd);
+    if (it == Shown().end() || !IsManaged(it->second) || gtk_window_is_active(GTK_WINDOW(it->second)))
+        return;
+    GdkWindow* g = gtk_widget_get_window(it->second);
+    if (!g || !GDK_IS_X11_WINDOW(g))
+        return;
+    guint32 now = gdk_x11_get_server_time(g);
+    gdk_x11_window_set_user_time(g, now);
+    gtk_window_present_with_time(GTK_WINDOW(it->second), now);
 }
 
 void PresentHide(HWND hwnd)

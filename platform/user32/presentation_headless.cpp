@@ -10,6 +10,7 @@ void PresentHide(HWND) {}
 void PresentPump(bool) {}
 void PresentIcon(HWND) {}
 void PresentRaise(HWND) {}
+void PresentActivate(HWND) {}
 void* PresentedWidget(HWND) { return nullptr; }
 bool PresentChildWidget(HWND, void*) { return false; }
 } // namespace qm::win

@@ -123,6 +123,7 @@ void ShowSystemMenu(HWND hwnd, POINT screenPt); // TrackPopupMenu over GetSystem
 void ForgetSystemMenu(HWND hwnd);
 void PresentIcon(HWND hwnd);                   // the presented window takes the window's icon
 void PresentRaise(HWND hwnd);                  // the presented window goes on top of the others
+void PresentActivate(HWND hwnd);               // the presented window takes the keyboard
 
 // Broadcast posts across the machine's processes.
 void StartBroadcastListener();

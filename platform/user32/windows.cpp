@@ -643,6 +643,10 @@ QMAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, in
         std::lock_guard lock(g_lock);
         std::vector<HWND>& list = IsTopLevel(w) ? TopLevels() : Find(w->parent)->children;
         std::erase(list, hWnd);
+        if (hWndInsertAfter == HWND_TOPMOST)
+            w->exStyle |= WS_EX_TOPMOST;
+        else if (hWndInsertAfter == HWND_NOTOPMOST)
+            w->exStyle &= ~WS_EX_TOPMOST;
         if (hWndInsertAfter == HWND_BOTTOM)
             list.push_back(hWnd);
         else if (hWndInsertAfter == HWND_TOP || hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST)

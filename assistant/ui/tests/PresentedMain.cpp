@@ -1,10 +1,14 @@
-// The window tests' program: one private X server for all of them, windows presented on it.
+// The window tests' program: one private X server for all of them, windows presented on it
+// (with a window manager on it when built so).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "XDisplay.h"
+#ifdef QM_WITH_WINDOW_MANAGER
+#include "WindowManager.h"
+#endif
 
 namespace
 {
@@ -22,6 +26,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Xvfb did not start\n");
         return 1;
     }
+#ifdef QM_WITH_WINDOW_MANAGER
+    WindowManager wm;
+    if (!wm.IsUp())
+    {
+        std::fprintf(stderr, "the window manager did not start\n");
+        return 1;
+    }
+#endif
     setenv("QM_PRESENT", "gtk", 1);
     g_screen = &screen;
     int rc = RUN_ALL_TESTS();

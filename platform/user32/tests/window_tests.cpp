@@ -211,6 +211,12 @@ TEST_F(WindowsTest, GeometryPositionsAndMetrics)
     EXPECT_TRUE(EqualRect(&same, &wr));
     EXPECT_EQ(GetActiveWindow(), w);
     EXPECT_EQ(GetForegroundWindow(), w);
+    // HWND_TOPMOST makes a window topmost, its extended style says so; HWND_NOTOPMOST undoes it.
+    const UINT keep = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+    EXPECT_TRUE(SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, keep));
+    EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(SetWindowPos(w, HWND_NOTOPMOST, 0, 0, 0, 0, keep));
+    EXPECT_FALSE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
     DestroyWindow(w);
     EXPECT_EQ(GetActiveWindow(), nullptr);
 }
