@@ -36,6 +36,7 @@ void QueueInput(const InputEvent& e, HWND target)
         q->input.push_back(e);
     }
     q->wake.notify_all();
+    PresentWake();
 }
 
 namespace

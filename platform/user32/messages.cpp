@@ -38,6 +38,7 @@ void PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         q->posted.push_back(m);
     }
     q->wake.notify_all();
+    PresentWake();
 }
 
 namespace
@@ -176,6 +177,7 @@ QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
         q->sent.push_back(sent);
     }
     q->wake.notify_all();
+    PresentWake();
     std::unique_lock lock(sent->lock);
     sent->finished.wait(lock, [&] { return sent->done; });
     return sent->result;

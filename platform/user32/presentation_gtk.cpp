@@ -445,6 +445,10 @@ void PresentPump(bool block)
         g_main_context_iteration(nullptr, FALSE);
 }
 
+// Called by other threads after they queue something: the UI thread may be waiting in the
+// main context (the display's events, the page engine) rather than on its queue.
+void PresentWake() { g_main_context_wakeup(nullptr); }
+
 void* PresentedWidget(HWND hwnd)
 {
     auto it = Shown().find(hwnd);

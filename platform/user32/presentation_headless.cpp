@@ -8,6 +8,7 @@ bool PresentScreenSize(SIZE*) { return false; }
 void PresentWindow(HWND) {}
 void PresentHide(HWND) {}
 void PresentPump(bool) {}
+void PresentWake() {}
 void PresentIcon(HWND) {}
 void PresentRaise(HWND) {}
 void PresentActivate(HWND) {}

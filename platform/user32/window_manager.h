@@ -114,6 +114,7 @@ bool HasIdleHook();
 void PresentWindow(HWND hwnd);
 void PresentHide(HWND hwnd);
 void PresentPump(bool block);
+void PresentWake();                             // a thread waiting in PresentPump or the page engine looks again
 
 // Icons and menus.
 cairo_surface_t* IconSurface(HICON icon);      // null for a bad handle
