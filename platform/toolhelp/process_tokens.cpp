@@ -30,7 +30,13 @@ public:
 
 QMAPI HANDLE WINAPI OpenProcess(DWORD, BOOL, DWORD dwProcessId)
 {
-    for (auto& process : qm::toolhelp::SessionProcesses())
+    std::vector<qm::toolhelp::SessionProcess> processes;
+    if (LSTATUS error = qm::toolhelp::SessionProcesses(&processes))
+    {
+        SetLastError(DWORD(error));
+        return nullptr;
+    }
+    for (auto& process : processes)
         if (process.id == dwProcessId)
             return qm::kernel32::AddObject(std::make_shared<SessionProcessObject>(std::move(process)));
     SetLastError(ERROR_INVALID_PARAMETER);

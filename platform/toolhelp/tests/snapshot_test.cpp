@@ -1,5 +1,6 @@
 // The session's processes through a snapshot, and the user behind a process's token.
 #include <cstring>
+#include <fstream>
 
 #include "securitybaseapi.h"
 #include "session_machine.h"
@@ -107,4 +108,19 @@ TEST_F(Snapshot, ProcessesThatCannotBeOpenedOrLookedInto)
     EXPECT_FALSE(OpenProcessToken(snapshot, TOKEN_QUERY, &token)) << "a snapshot is no process";
     EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
     CloseHandle(snapshot);
+}
+
+// A session whose list cannot be read fails the snapshot, not lists fewer processes.
+TEST_F(Snapshot, ASessionThatCannotBeReadIsAnErrorNotAShortList)
+{
+    {
+        std::ofstream hive(m_dir / "registry" / "HKLM.db", std::ios::binary | std::ios::trunc);
+        hive << std::string(8192, 'x');
+    }
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    const DWORD error = GetLastError();
+    EXPECT_NE(DWORD(ERROR_SUCCESS), error);
+    EXPECT_NE(DWORD(ERROR_NO_MORE_FILES), error);
+    EXPECT_EQ(nullptr, OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, 2140));
+    EXPECT_EQ(error, GetLastError()) << "the read error, not \"no such process\"";
 }
