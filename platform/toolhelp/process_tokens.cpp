@@ -52,7 +52,12 @@ QMAPI BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD, PHANDLE TokenHan
         return FALSE;
     }
     // A process whose account this machine does not know is not ours to look into.
-    auto account = qm::accounts::AccountNamed(process->m_process.user);
+    std::optional<qm::accounts::Account> account;
+    if (LSTATUS error = qm::accounts::AccountNamed(process->m_process.user, &account))
+    {
+        SetLastError(DWORD(error));
+        return FALSE;
+    }
     if (!account || account->sid.empty())
     {
         SetLastError(ERROR_ACCESS_DENIED);

@@ -1,6 +1,5 @@
 // The session's processes through a snapshot, and the user behind a process's token.
 #include <cstring>
-#include <fstream>
 
 #include "securitybaseapi.h"
 #include "session_machine.h"
@@ -113,10 +112,7 @@ TEST_F(Snapshot, ProcessesThatCannotBeOpenedOrLookedInto)
 // A session whose list cannot be read fails the snapshot, not lists fewer processes.
 TEST_F(Snapshot, ASessionThatCannotBeReadIsAnErrorNotAShortList)
 {
-    {
-        std::ofstream hive(m_dir / "registry" / "HKLM.db", std::ios::binary | std::ios::trunc);
-        hive << std::string(8192, 'x');
-    }
+    DamageHive();
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     const DWORD error = GetLastError();
     EXPECT_NE(DWORD(ERROR_SUCCESS), error);
