@@ -86,19 +86,21 @@ bool ExtractBinResource(HMODULE hModule, int nId, const std::u16string& strPath)
     return bOk;
 }
 
-void ReadUninstallString(const std::u16string& strKey, std::u16string& strBuffer)
+LSTATUS ReadUninstallString(const std::u16string& strKey, std::u16string& strBuffer)
 {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
-        return;
+    LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_ALL_ACCESS, &hKey);
+    if (rc != ERROR_SUCCESS)
+        return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
     WCHAR szValue[MAX_PATH] = {};
     DWORD cb = sizeof szValue - sizeof(WCHAR); // room for the terminator the value may lack
     DWORD dwType = 0;
-    if (RegQueryValueExW(hKey, u"UninstallString", nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cb) ==
-            ERROR_SUCCESS &&
-        (dwType == REG_SZ || dwType == REG_EXPAND_SZ))
+    rc = RegQueryValueExW(hKey, u"UninstallString", nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cb);
+    if (rc == ERROR_SUCCESS && (dwType == REG_SZ || dwType == REG_EXPAND_SZ))
         strBuffer.assign(szValue);
     RegCloseKey(hKey);
+    // A text too long for a path names no uninstaller; only an unreadable value is an error.
+    return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_MORE_DATA ? ERROR_SUCCESS : rc;
 }
 
 void ReplaceAll(std::u16string& strText, const std::u16string& strFrom, const std::u16string& strTo)
@@ -127,8 +129,8 @@ void RunSilentUninstaller(IKivoJobHost* pDlg, std::u16string strCommand, DWORD d
 bool DeleteRegKeyTree(HKEY hRoot, REGSAM samDesired, const std::u16string& strKey)
 {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(hRoot, strKey.c_str(), 0, samDesired, &hKey) != ERROR_SUCCESS)
-        return true;
+    if (LSTATUS rc = RegOpenKeyExW(hRoot, strKey.c_str(), 0, samDesired, &hKey))
+        return rc == ERROR_FILE_NOT_FOUND;
     for (;;)
     {
         WCHAR szName[512];
@@ -214,7 +216,14 @@ void RunRepairJob(IKivoJobHost* pDlg)
     for (const char16_t* pszKey : kUninstallKeys)
     {
         std::u16string strCommand;
-        ReadUninstallString(std::u16string(kUninstallRoot) + pszKey, strCommand);
+        // An entry that cannot be read is not "not installed": the repair fails rather than
+        // install over a product it could not remove.
+        if (ReadUninstallString(std::u16string(kUninstallRoot) + pszKey, strCommand) != ERROR_SUCCESS)
+        {
+            SendBoth(pDlg, u"REPAIR0");
+            pDlg->JobState().m_nBusy = 0;
+            return;
+        }
         ReplaceAll(strCommand, u"\"", u"");
         RunSilentUninstaller(pDlg, strCommand, waits.dwAfterUninstaller);
     }

@@ -32,7 +32,12 @@ QMAPI BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name,
             return FALSE;
         }
     }
-    auto account = AccountWithSid(static_cast<const BYTE*>(Sid), size);
+    std::optional<Account> account;
+    if (LSTATUS error = AccountWithSid(static_cast<const BYTE*>(Sid), size, &account))
+    {
+        SetLastError(DWORD(error));
+        return FALSE;
+    }
     if (!account)
     {
         SetLastError(ERROR_NONE_MAPPED);

@@ -27,17 +27,17 @@ std::optional<std::u16string> ReadText(HKEY key, LPCWSTR name, DWORD wantedType)
     return data;
 }
 
-Account ReadAccount(HKEY users, const std::u16string& name)
+LSTATUS ReadAccount(HKEY users, const std::u16string& name, Account* account)
 {
-    Account account{name, {}, {}};
+    *account = Account{name, {}, {}};
     HKEY key = nullptr;
-    if (RegOpenKeyExW(users, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return account;
+    if (LSTATUS error = RegOpenKeyExW(users, name.c_str(), 0, KEY_READ, &key))
+        return error;
     if (auto text = ReadText(key, u"Sid", REG_SZ))
     {
         std::u16string sid(text->c_str()); // up to the terminator
-        if (!SidFromText(sid, &account.sid))
-            account.sid.clear();
+        if (!SidFromText(sid, &account->sid))
+            account->sid.clear();
     }
     if (auto list = ReadText(key, u"LocalGroups", REG_MULTI_SZ))
     {
@@ -48,49 +48,57 @@ Account ReadAccount(HKEY users, const std::u16string& name)
             size_t end = list->find(u'\0', pos);
             if (end == std::u16string::npos)
                 end = list->size();
-            account.localGroups.push_back(list->substr(pos, end - pos));
+            account->localGroups.push_back(list->substr(pos, end - pos));
             pos = end + 1;
         }
     }
     RegCloseKey(key);
-    return account;
+    return ERROR_SUCCESS;
 }
 
+// A walk that cannot read on is an error, not the end of the accounts.
 template <typename Match>
-std::optional<Account> FindAccount(Match match)
+LSTATUS FindAccount(Match match, std::optional<Account>* found)
 {
+    found->reset();
     HKEY users = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUsersKey, 0, KEY_READ, &users) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::optional<Account> found;
+    LSTATUS error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUsersKey, 0, KEY_READ, &users);
+    if (error != ERROR_SUCCESS)
+        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
     for (DWORD index = 0;; ++index)
     {
         WCHAR name[256] = {};
         DWORD cch = 256;
-        if (RegEnumKeyExW(users, index, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        error = RegEnumKeyExW(users, index, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (error != ERROR_SUCCESS)
             break;
-        Account account = ReadAccount(users, name);
+        Account account;
+        error = ReadAccount(users, name, &account);
+        if (error == ERROR_FILE_NOT_FOUND)
+            continue; // deleted since it was listed
+        if (error != ERROR_SUCCESS)
+            break;
         if (match(account))
         {
-            found = std::move(account);
+            *found = std::move(account);
             break;
         }
     }
     RegCloseKey(users);
-    return found;
+    return error == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : error;
 }
 } // namespace
 
-std::optional<Account> AccountNamed(const std::u16string& name)
+LSTATUS AccountNamed(const std::u16string& name, std::optional<Account>* account)
 {
-    return FindAccount([&](const Account& a) { return _wcsicmp(a.name.c_str(), name.c_str()) == 0; });
+    return FindAccount([&](const Account& a) { return _wcsicmp(a.name.c_str(), name.c_str()) == 0; }, account);
 }
 
-std::optional<Account> AccountWithSid(const BYTE* sid, size_t size)
+LSTATUS AccountWithSid(const BYTE* sid, size_t size, std::optional<Account>* account)
 {
-    return FindAccount([&](const Account& a) {
-        return a.sid.size() == size && std::memcmp(a.sid.data(), sid, size) == 0;
-    });
+    return FindAccount(
+        [&](const Account& a) { return a.sid.size() == size && std::memcmp(a.sid.data(), sid, size) == 0; },
+        account);
 }
 
 std::u16string ComputerName()

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "windef.h"
+#include "winreg.h"
 
 namespace qm::accounts
 {
@@ -17,9 +17,10 @@ struct Account
     std::vector<std::u16string> localGroups;
 };
 
-// Names compare without regard to case, as Windows account names do.
-std::optional<Account> AccountNamed(const std::u16string& name);
-std::optional<Account> AccountWithSid(const BYTE* sid, size_t size);
+// Names compare without regard to case, as Windows account names do. An account that is
+// not there is ERROR_SUCCESS with no account; accounts that cannot be read are their error.
+LSTATUS AccountNamed(const std::u16string& name, std::optional<Account>* account);
+LSTATUS AccountWithSid(const BYTE* sid, size_t size, std::optional<Account>* account);
 // HKLM\SYSTEM\CurrentControlSet\Control\ComputerName\ComputerName "ComputerName", else the
 // Linux host name in upper case.
 std::u16string ComputerName();

@@ -50,7 +50,8 @@ QMAPI NET_API_STATUS WINAPI NetUserGetLocalGroups(LPCWSTR servername, LPCWSTR us
     std::u16string name;
     std::optional<qm::accounts::Account> account;
     if (AccountPart(username, &name))
-        account = qm::accounts::AccountNamed(name);
+        if (LSTATUS error = qm::accounts::AccountNamed(name, &account))
+            return NET_API_STATUS(error);
     if (!account)
         return NERR_UserNotFound;
 

@@ -28,6 +28,21 @@ DWORD ErrorOf(int error)
     return error == ENOSPC || error == EDQUOT ? DWORD(ERROR_DISK_FULL) : DWORD(NTE_FAIL);
 }
 
+// What a folder that cannot be read tells the caller, in Windows' words.
+DWORD ReadErrorOf(int error)
+{
+    switch (error)
+    {
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case ENOTDIR:
+        return ERROR_DIRECTORY;
+    default:
+        return ERROR_READ_FAULT;
+    }
+}
+
 bool WriteAll(int fd, const std::string& data)
 {
     for (size_t done = 0; done < data.size();)
@@ -305,17 +320,23 @@ std::optional<StoredKey> CContainerStore::GetKey(const std::string& name, DWORD 
     return std::nullopt;
 }
 
-std::vector<std::string> CContainerStore::List() const
+DWORD CContainerStore::List(std::vector<std::string>* names) const
 {
-    std::vector<std::string> names;
+    names->clear();
     if (m_error)
-        return names;
+        return m_error;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(m_dir, ec))
-        if (entry.path().extension() == ".key")
-            if (auto c = Read(entry.path()))
-                names.push_back(c->name);
-    std::sort(names.begin(), names.end());
-    return names;
+    for (auto it = std::filesystem::directory_iterator(m_dir, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        if (it->path().extension() == ".key")
+            if (auto c = Read(it->path()))
+                names->push_back(c->name);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+    {
+        names->clear();
+        return ReadErrorOf(ec.value());
+    }
+    std::sort(names->begin(), names->end());
+    return 0;
 }
 } // namespace qm::softcsp

@@ -32,7 +32,8 @@ class CContainerStore
     DWORD PutKey(const std::string& name, const StoredKey& key); // NTE_BAD_KEYSET when gone
     // The changes fail with ERROR_DISK_FULL when the disk has no room, and change nothing.
     std::optional<StoredKey> GetKey(const std::string& name, DWORD spec) const;
-    std::vector<std::string> List() const;
+    // No folder yet is no containers; a folder that cannot be read is its error.
+    DWORD List(std::vector<std::string>* names) const;
 
   private:
     std::filesystem::path FileOf(const std::string& name) const;

@@ -190,7 +190,7 @@ QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, 
     case PP_ENUMCONTAINERS:
     {
         std::lock_guard lock(prov->lock);
-        return prov->walk.Next([&] { return prov->store->List(); }, pbData, pdwDataLen, dwFlags);
+        return prov->walk.Next([&](std::vector<std::string>* names) { return prov->store->List(names); }, pbData, pdwDataLen, dwFlags);
     }
     case PP_ENUMALGS:
     case PP_ENUMALGS_EX:

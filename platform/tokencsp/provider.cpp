@@ -266,7 +266,12 @@ QMAPI BOOL WINAPI CPGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, 
     case PP_ENUMCONTAINERS:
     {
         std::lock_guard lock(prov->lock);
-        return prov->walk.Next([&] { return prov->store->Containers(); }, pbData, pdwDataLen, dwFlags);
+        return prov->walk.Next(
+            [&](std::vector<std::string>* names) {
+                *names = prov->store->Containers();
+                return DWORD(0);
+            },
+            pbData, pdwDataLen, dwFlags);
     }
     case PP_ENUMALGS:
     case PP_ENUMALGS_EX:

@@ -30,7 +30,13 @@ public:
 
 QMAPI HANDLE WINAPI OpenProcess(DWORD, BOOL, DWORD dwProcessId)
 {
-    for (auto& process : qm::toolhelp::SessionProcesses())
+    std::vector<qm::toolhelp::SessionProcess> processes;
+    if (LSTATUS error = qm::toolhelp::SessionProcesses(&processes))
+    {
+        SetLastError(DWORD(error));
+        return nullptr;
+    }
+    for (auto& process : processes)
         if (process.id == dwProcessId)
             return qm::kernel32::AddObject(std::make_shared<SessionProcessObject>(std::move(process)));
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -46,7 +52,12 @@ QMAPI BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD, PHANDLE TokenHan
         return FALSE;
     }
     // A process whose account this machine does not know is not ours to look into.
-    auto account = qm::accounts::AccountNamed(process->m_process.user);
+    std::optional<qm::accounts::Account> account;
+    if (LSTATUS error = qm::accounts::AccountNamed(process->m_process.user, &account))
+    {
+        SetLastError(DWORD(error));
+        return FALSE;
+    }
     if (!account || account->sid.empty())
     {
         SetLastError(ERROR_ACCESS_DENIED);

@@ -37,18 +37,21 @@ bool ProcessId(const std::u16string& text, DWORD* id)
 }
 } // namespace
 
-std::vector<SessionProcess> SessionProcesses()
+LSTATUS SessionProcesses(std::vector<SessionProcess>* out)
 {
     std::vector<SessionProcess> processes;
+    out->clear();
     HKEY list = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Quillmark\\Machine\\Processes", 0, KEY_READ, &list) !=
-        ERROR_SUCCESS)
-        return processes;
+    LSTATUS error =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Quillmark\\Machine\\Processes", 0, KEY_READ, &list);
+    if (error != ERROR_SUCCESS)
+        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
     for (DWORD index = 0;; ++index)
     {
         WCHAR name[256] = {};
         DWORD cch = 256;
-        if (RegEnumKeyExW(list, index, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        error = RegEnumKeyExW(list, index, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (error != ERROR_SUCCESS)
             break;
         SessionProcess process;
         HKEY key = nullptr;
@@ -65,8 +68,11 @@ std::vector<SessionProcess> SessionProcesses()
         processes.push_back(std::move(process));
     }
     RegCloseKey(list);
+    if (error != ERROR_NO_MORE_ITEMS)
+        return error;
     std::sort(processes.begin(), processes.end(),
               [](const SessionProcess& a, const SessionProcess& b) { return a.id < b.id; });
-    return processes;
+    *out = std::move(processes);
+    return ERROR_SUCCESS;
 }
 } // namespace qm::toolhelp

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "windef.h"
+#include "winreg.h"
 
 namespace qm::toolhelp
 {
@@ -19,6 +19,7 @@ struct SessionProcess
     std::u16string user;
 };
 
-// In process-id order; keys that are not a process id are passed over.
-std::vector<SessionProcess> SessionProcesses();
+// In process-id order; keys that are not a process id are passed over. No list on the
+// machine is an empty session; a list that cannot be read is its registry error.
+LSTATUS SessionProcesses(std::vector<SessionProcess>* processes);
 } // namespace qm::toolhelp

@@ -76,7 +76,14 @@ QMAPI HANDLE WINAPI CreateToolhelp32Snapshot(DWORD dwFlags, DWORD)
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    return qm::kernel32::AddObject(std::make_shared<Snapshot>(qm::toolhelp::SessionProcesses()));
+    // A session that cannot be read is no snapshot, not a shorter one.
+    std::vector<qm::toolhelp::SessionProcess> processes;
+    if (LSTATUS error = qm::toolhelp::SessionProcesses(&processes))
+    {
+        SetLastError(DWORD(error));
+        return INVALID_HANDLE_VALUE;
+    }
+    return qm::kernel32::AddObject(std::make_shared<Snapshot>(std::move(processes)));
 }
 
 QMAPI BOOL WINAPI Process32FirstW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe)

@@ -70,8 +70,8 @@ int List(const Args& args)
         return Fail("usage: qmctl store list user|machine [STORE]", kUsage);
     if (args.size() == 1)
     {
-        PrintSubKeyNames(root, key);
-        return kOk;
+        LSTATUS st = PrintSubKeyNames(root, key);
+        return st == ERROR_SUCCESS ? kOk : Fail("stores of " + args[0] + ": " + StatusText(st));
     }
     std::u16string name = Utf16(args[1]);
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,

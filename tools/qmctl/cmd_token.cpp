@@ -119,19 +119,23 @@ int Create(const Args& args)
 
 int List()
 {
-    PrintSubKeyNames(HKEY_LOCAL_MACHINE, kConfigKey);
-    return kOk;
+    LSTATUS st = PrintSubKeyNames(HKEY_LOCAL_MACHINE, kConfigKey);
+    return st == ERROR_SUCCESS ? kOk : Fail("token configuration: " + StatusText(st));
 }
 
 // The labels of the machine's tokens, from their providers' configuration.
-std::set<std::string> TokenLabels()
+LSTATUS TokenLabels(std::set<std::string>& labels)
 {
-    std::set<std::string> labels;
+    labels.clear();
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return labels;
+    if (LSTATUS st = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_READ, &key); st != ERROR_SUCCESS)
+        return st == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : st;
     std::vector<std::u16string> names;
-    ReadSubKeys(key, names);
+    if (LSTATUS st = ReadSubKeys(key, names); st != ERROR_SUCCESS)
+    {
+        RegCloseKey(key);
+        return st;
+    }
     for (const auto& name : names)
     {
         char16_t label[260] = {};
@@ -140,7 +144,7 @@ std::set<std::string> TokenLabels()
             labels.insert(Utf8(label));
     }
     RegCloseKey(key);
-    return labels;
+    return ERROR_SUCCESS;
 }
 
 // Takes a token out of its reader (pull) or puts it back (insert).
@@ -149,7 +153,10 @@ int Move(const Args& args, bool pull)
     if (args.size() > 1)
         return Fail("usage: qmctl token pull|insert [LABEL]", kUsage);
     std::string label = args.empty() ? "QMTOKEN" : args[0];
-    if (!TokenLabels().count(label))
+    std::set<std::string> labels;
+    if (LSTATUS st = TokenLabels(labels); st != ERROR_SUCCESS)
+        return Fail("token configuration: " + StatusText(st));
+    if (!labels.count(label))
         return Fail("no token " + label + " on this machine");
     auto file = qm::RemovedTokensFile();
     std::set<std::string> removed;

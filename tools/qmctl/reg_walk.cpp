@@ -71,16 +71,19 @@ LSTATUS ReadSubKeys(HKEY key, std::vector<std::u16string>& names)
     }
 }
 
-void PrintSubKeyNames(HKEY root, const char16_t* path)
+LSTATUS PrintSubKeyNames(HKEY root, const char16_t* path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
+    if (LSTATUS st = RegOpenKeyExW(root, path, 0, KEY_READ, &key); st != ERROR_SUCCESS)
+        return st == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : st;
     std::vector<std::u16string> names;
-    ReadSubKeys(key, names);
+    LSTATUS st = ReadSubKeys(key, names);
+    RegCloseKey(key);
+    if (st != ERROR_SUCCESS)
+        return st;
     for (const auto& name : names)
         std::printf("%s\n", Utf8(name).c_str());
-    RegCloseKey(key);
+    return ERROR_SUCCESS;
 }
 
 std::string StatusText(LSTATUS status)
@@ -96,6 +99,8 @@ std::string StatusText(LSTATUS status)
     case ERROR_BUSY: text = "registry busy"; break;
     case ERROR_CANTOPEN: text = "cannot open the hive"; break;
     case ERROR_CANTWRITE: text = "cannot write the hive"; break;
+    case ERROR_CANTREAD: text = "cannot read the hive"; break;
+    case ERROR_BADKEY: text = "damaged hive"; break;
     }
     return std::string(text) + " (" + std::to_string(status) + ")";
 }

@@ -20,9 +20,9 @@ struct Value
 LSTATUS ReadValues(HKEY key, std::vector<Value>& values);
 // Subkey names in the registry's order.
 LSTATUS ReadSubKeys(HKEY key, std::vector<std::u16string>& names);
-// Prints the subkey names of root\path, one a line; a key that cannot be opened has none,
-// and what could be read is printed.
-void PrintSubKeyNames(HKEY root, const char16_t* path);
+// Prints the subkey names of root\path, one a line; a key that is not there has none. A
+// list that cannot be read is its error, and nothing is printed.
+LSTATUS PrintSubKeyNames(HKEY root, const char16_t* path);
 // A short text for a registry status, "access denied (5)".
 std::string StatusText(LSTATUS status);
 } // namespace qmctl

@@ -131,6 +131,26 @@ TEST_F(Repair, UninstallersRunAndTheStaleEntryGoes)
         << "the repair changes no other registry key";
 }
 
+// Uninstall entries that cannot be read are not "nothing installed": the repair fails and
+// installs nothing over a product it could not remove.
+TEST_F(Repair, UninstallEntriesThatCannotBeReadFailTheRepair)
+{
+    SetValue(std::u16string(kUninstall) + u"Sigmora.Tidelane30020003", u"UninstallString", u"C:\\x.exe");
+    {
+        std::ofstream hive(m_dir / "registry" / "HKLM.db", std::ios::binary | std::ios::trunc);
+        hive << std::string(8192, 'x');
+    }
+    std::u16string buffer = u"unchanged";
+    EXPECT_NE(ERROR_SUCCESS, ReadUninstallString(std::u16string(kUninstall) + u"Sigmora.Tidelane30020003", buffer));
+    EXPECT_EQ(u"unchanged", buffer);
+    EXPECT_FALSE(DeleteRegKeyTree(HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, std::u16string(kUninstall) + u"Missing"));
+
+    Pairs expected = {{{}, u"TITLE_CS", u"1"}, {{}, u"REPAIR0", u"100"}, {{}, u"REPAIR0", u"0"}};
+    EXPECT_EQ(expected, RunRepair());
+    EXPECT_EQ("", Runs(m_temp)) << "neither installer is run";
+    EXPECT_EQ(0, m_dlg.m_state.m_nBusy.load());
+}
+
 TEST_F(Repair, UninstallerWithoutVistaIsNotElevatedAndFailureIsSilent)
 {
     qm::SetProcessElevated(false);
@@ -183,7 +203,7 @@ TEST_F(Repair, HelpersOnTheirOwn)
     EXPECT_EQ(u"aaaa", grow) << "scanning goes on after each replacement";
 
     std::u16string buffer = u"unchanged";
-    ReadUninstallString(std::u16string(kUninstall) + u"Missing", buffer);
+    EXPECT_EQ(ERROR_SUCCESS, ReadUninstallString(std::u16string(kUninstall) + u"Missing", buffer));
     EXPECT_EQ(u"unchanged", buffer);
     EXPECT_TRUE(DeleteRegKeyTree(HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, std::u16string(kUninstall) + u"Missing"));
 }

@@ -64,3 +64,14 @@ TEST_F(LookupAccount, UnknownAndMalformedIdentifiers)
     EXPECT_FALSE(LookupAccountSidW(nullptr, other, name, &cchName, domain, &cchDomain, &use));
     EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
 }
+
+TEST_F(LookupAccount, AccountsThatCannotBeReadAreAnErrorNotAnUnknownIdentifier)
+{
+    DamageHive();
+    WCHAR name[64], domain[64];
+    DWORD cchName = 64, cchDomain = 64;
+    SID_NAME_USE use;
+    EXPECT_FALSE(LookupAccountSidW(nullptr, (PSID)kAliceSid, name, &cchName, domain, &cchDomain, &use));
+    EXPECT_NE(DWORD(ERROR_NONE_MAPPED), GetLastError());
+    EXPECT_NE(DWORD(ERROR_SUCCESS), GetLastError());
+}

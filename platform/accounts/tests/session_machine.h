@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,12 @@ protected:
     static void SetComputerName(const std::u16string& name)
     {
         SetText(u"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", u"ComputerName", name);
+    }
+    // The machine's hive overwritten: nothing in it can be read any more.
+    void DamageHive() const
+    {
+        std::ofstream hive(m_dir / "registry" / "HKLM.db", std::ios::binary | std::ios::trunc);
+        hive << std::string(8192, 'x');
     }
 
     std::filesystem::path m_dir;

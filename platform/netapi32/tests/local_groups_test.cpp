@@ -86,3 +86,14 @@ TEST_F(LocalGroups, ALimitedBufferReturnsTheEntriesThatFit)
     EXPECT_EQ(std::vector<std::u16string>{u"Users"}, Names(buffer, read));
     NetApiBufferFree(buffer);
 }
+
+TEST_F(LocalGroups, AccountsThatCannotBeReadAreAnErrorNotAnUnknownUser)
+{
+    DamageHive();
+    LPBYTE buffer = nullptr;
+    DWORD read = 0, total = 0;
+    const DWORD status = NetUserGetLocalGroups(nullptr, u"alice", 0, 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total);
+    EXPECT_NE(DWORD(NERR_Success), status);
+    EXPECT_NE(DWORD(NERR_UserNotFound), status);
+    EXPECT_EQ(nullptr, buffer);
+}

@@ -5,14 +5,21 @@
 
 namespace qm::cspkit
 {
-BOOL ContainerWalk::Next(const std::function<std::vector<std::string>()>& list, BYTE* data,
+BOOL ContainerWalk::Next(const std::function<DWORD(std::vector<std::string>*)>& list, BYTE* data,
                          DWORD* length, DWORD flags)
 {
     if ((flags & CRYPT_FIRST) || !started)
     {
-        names = list();
+        names.clear();
         cursor = 0;
         started = true;
+        if (DWORD error = list(&names))
+        {
+            // The next call reads the list again rather than walking a part of it.
+            names.clear();
+            started = false;
+            return Fail(error);
+        }
     }
     if (cursor >= names.size())
         return Fail(ERROR_NO_MORE_ITEMS);

@@ -16,13 +16,14 @@ struct CHashObj
 
 // PP_ENUMCONTAINERS: the names are read at CRYPT_FIRST (or the first call); the size query
 // answers MAX_PATH + 1, so one buffer serves the whole walk. The caller holds its lock.
+// A list that cannot be read fails the call with its error, never as the end of the walk.
 struct ContainerWalk
 {
     std::vector<std::string> names;
     size_t cursor = 0;
     bool started = false;
 
-    BOOL Next(const std::function<std::vector<std::string>()>& list, BYTE* data, DWORD* length,
+    BOOL Next(const std::function<DWORD(std::vector<std::string>*)>& list, BYTE* data, DWORD* length,
               DWORD flags);
 };
 

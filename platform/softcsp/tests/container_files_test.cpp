@@ -127,3 +127,46 @@ TEST_F(CspTest, TemporaryFilesOfAContainerGoWithItsNextWriteOrDelete)
         names.insert(entry.path().filename().string());
     EXPECT_EQ((std::set<std::string>{".lock", file.filename().string()}), names);
 }
+
+// A user without keys has no folder yet: the walk simply ends. A folder that is there but
+// cannot be read fails the walk with its error, never as an empty list.
+TEST_F(CspTest, AContainerFolderThatCannotBeReadFailsTheWalkNotEndsIt)
+{
+    ScopedUser scoped("tester");
+    auto firstError = [](HCRYPTPROV h, bool sizeQuery) {
+        std::vector<char> name(MAX_PATH + 1);
+        DWORD size = DWORD(name.size());
+        if (CryptGetProvParam(h, PP_ENUMCONTAINERS, sizeQuery ? nullptr : reinterpret_cast<BYTE*>(name.data()),
+                              &size, CRYPT_FIRST))
+            return DWORD(0);
+        return GetLastError();
+    };
+    HCRYPTPROV h = Acquire(nullptr, MS_ENHANCED_PROV_W, CRYPT_VERIFYCONTEXT);
+    const auto folder = UserFolder(m_dir, "tester");
+    ASSERT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), firstError(h, false));
+
+    // Something that is not a folder where the folder should be.
+    std::filesystem::create_directories(folder.parent_path());
+    std::ofstream(folder) << "not a folder";
+    EXPECT_EQ(DWORD(ERROR_DIRECTORY), firstError(h, true));
+    EXPECT_EQ(DWORD(ERROR_DIRECTORY), firstError(h, false));
+    DWORD size = MAX_PATH + 1;
+    std::vector<char> name(size);
+    EXPECT_FALSE(CryptGetProvParam(h, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(name.data()), &size, CRYPT_NEXT));
+    EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError()) << "a failed read is not a walk begun";
+
+    // Once the folder can be read, the walk goes on as usual.
+    std::filesystem::remove(folder);
+    CryptReleaseContext(Acquire(u"kept", MS_ENHANCED_PROV_W, CRYPT_NEWKEYSET), 0);
+    EXPECT_EQ(0u, firstError(h, false));
+
+    // Permissions hold back only a user who is not root.
+    if (::geteuid() != 0)
+    {
+        std::filesystem::permissions(folder, std::filesystem::perms::none);
+        EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), firstError(h, false));
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    }
+    CryptReleaseContext(h, 0);
+}

@@ -108,3 +108,15 @@ TEST_F(Snapshot, ProcessesThatCannotBeOpenedOrLookedInto)
     EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
     CloseHandle(snapshot);
 }
+
+// A session whose list cannot be read fails the snapshot, not lists fewer processes.
+TEST_F(Snapshot, ASessionThatCannotBeReadIsAnErrorNotAShortList)
+{
+    DamageHive();
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    const DWORD error = GetLastError();
+    EXPECT_NE(DWORD(ERROR_SUCCESS), error);
+    EXPECT_NE(DWORD(ERROR_NO_MORE_FILES), error);
+    EXPECT_EQ(nullptr, OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, 2140));
+    EXPECT_EQ(error, GetLastError()) << "the read error, not \"no such process\"";
+}

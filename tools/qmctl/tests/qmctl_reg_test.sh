@@ -85,5 +85,15 @@ expect 1 "$(status q reg delete 'HKLM\SOFTWARE\Absent')" "delete missing"
 # The machine can be chosen through QM_MACHINE as well.
 expect "REG_SZ 1252" "$(QM_MACHINE="$M" "$QMCTL" reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage' ACP)" "QM_MACHINE"
 
+# A machine hive that cannot be read: the lists fail with the registry's error, never print
+# as empty.
+q store list machine >/dev/null || fail "stores before the damage"
+head -c 8192 /dev/zero | tr '\0' x >"$M/registry/HKLM.db"
+expect 1 "$(status q store list machine)" "stores of a damaged hive"
+expect "" "$(q store list machine 2>/dev/null)" "no stores printed"
+q store list machine 2>&1 | grep -q "stores of machine: .* hive (" || fail "the error names the hive"
+expect 1 "$(status q token list)" "tokens of a damaged hive"
+q token pull 2>&1 | grep -q "token configuration: .* hive (" || fail "pull reads the damage, not no token"
+
 [ $failures -eq 0 ] && echo "all passed"
 exit $((failures > 0))
