@@ -4,8 +4,6 @@
 // certificate, so the agent answers at once and the arguments' conversion is what is tested.
 // Each call must hand back browser memory only in its result, which releases cleanly.
 #include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +15,7 @@
 #include <npfunctions.h>
 
 #include "FakeBrowser.h"
-#include "qm/machine.h"
+#include "qm/fuzz_harness.h"
 
 namespace
 {
@@ -34,7 +32,6 @@ struct Plugin
     size_t baseObjects = 0;
 };
 Plugin* g_plugin = nullptr;
-std::filesystem::path g_machine;
 
 NPObject* AllocatePageObject(NPP, NPClass*)
 {
@@ -46,51 +43,11 @@ void DeallocatePageObject(NPObject* obj)
 }
 NPClass g_pageClass = {NP_CLASS_STRUCT_VERSION, AllocatePageObject, DeallocatePageObject};
 
-void RemoveMachine()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_machine, ec);
-}
-
-// Reads the input front to back; past its end every read gives 0.
-class CInput
-{
-public:
-    CInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    template <class T>
-    T Value()
-    {
-        T v{};
-        size_t n = std::min(sizeof v, m_size - m_pos);
-        if (n)
-            std::memcpy(&v, m_data + m_pos, n);
-        m_pos += n;
-        return v;
-    }
-    std::vector<char> Bytes(size_t n)
-    {
-        n = std::min(n, m_size - m_pos);
-        std::vector<char> out(m_data + m_pos, m_data + m_pos + n);
-        m_pos += n;
-        return out;
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-    g_machine = base / ("qm-script-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(g_machine);
-    qm::SetMachineDirectory(g_machine);
-    std::atexit(RemoveMachine);
+    qm::fuzz::UseScratchMachine("qm-script-fuzz");
 
     g_plugin = new Plugin;
     void* library = dlopen(QM_PLUGIN, RTLD_NOW | RTLD_LOCAL);
@@ -115,7 +72,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Plugin& p = *g_plugin;
-    CInput in(data, size);
+    qm::fuzz::Input in(data, size);
     const char* method = kMethods[in.Byte() % kMethodCount];
     const uint32_t argc = in.Byte() % 6;
     std::vector<NPVariant> args(argc);

@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include <qm/machine.h>
+#include <qm/fuzz_harness.h>
 
 #include "Base64Encoding.h"
 #include "CertificateChainOperate.h"
@@ -19,14 +19,6 @@
 namespace
 {
 std::string g_strTemplate;
-std::string g_strMachine;
-
-void RemoveMachine()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_strMachine, ec);
-}
-
 bool Prepare()
 {
     std::ifstream in(std::string(QM_TRUSTCHAIN_DATA) + "/rsa-test.xml", std::ios::binary);
@@ -44,19 +36,14 @@ bool Prepare()
         }
         g_strTemplate.erase(nSecond, nEnd + 14 - nSecond);
     }
-    // Imports write the registry: on tmpfs its commits cost no disk flush.
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
-                                                                           : std::filesystem::temp_directory_path();
-    std::string strPattern = (base / "qm-trust-fuzz-XXXXXX").string();
-    if (g_strTemplate.empty() || !mkdtemp(strPattern.data()))
+    if (g_strTemplate.empty())
     {
         return false;
     }
-    g_strMachine = strPattern;
-    std::atexit(RemoveMachine);
-    qm::SetMachineDirectory(strPattern);
+    // Imports write the registry: a scratch machine on tmpfs.
+    const std::string strMachine = qm::fuzz::UseScratchMachine("qm-trust-fuzz").string();
     // The DOM server and the certificate stores' keys, as qmctl init makes them.
-    const std::string strInit = std::string("'") + QMCTL_PATH + "' --machine '" + strPattern + "' init >/dev/null";
+    const std::string strInit = std::string("'") + QMCTL_PATH + "' --machine '" + strMachine + "' init >/dev/null";
     if (std::system(strInit.c_str()) != 0)
     {
         return false;

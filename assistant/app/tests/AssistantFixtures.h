@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "KivoDispatcher.h"
+#include "WorkerCount.h"
 #include "qm/machine.h"
 #include "windows.h"
 
@@ -120,6 +121,7 @@ public:
         m_hwnd = CreateWindowExW(0, wc.lpszClassName, u"", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         m_thread = std::this_thread::get_id();
+        m_workers.SetHostThread(m_thread);
     }
     ~FakeDialog() override { DestroyWindow(m_hwnd); }
 
@@ -128,7 +130,7 @@ public:
     void ShowMessage(const std::u16string& text) override { m_messages.push_back(text); }
     CKivoJobState& JobState() override
     {
-        NoteWorker();
+        m_workers.Note();
         return m_state;
     }
     IKivoChecks& Checks() override { return m_checks; }
@@ -146,7 +148,7 @@ public:
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageW(&msg);
-            if (EndMarkers() >= count && m_state.m_nBusy == 0 && m_workers == 0)
+            if (EndMarkers() >= count && m_state.m_nBusy == 0 && m_workers.Running() == 0)
                 return;
             Sleep(1);
         }
@@ -169,28 +171,6 @@ public:
     std::vector<ResultPair> m_results;
 
 private:
-    // A worker counts from its first look at the job state (before any pair) to its exit.
-    void NoteWorker()
-    {
-        if (std::this_thread::get_id() == m_thread)
-            return;
-        struct Running
-        {
-            std::atomic<int>* workers = nullptr;
-            ~Running()
-            {
-                if (workers)
-                    --*workers;
-            }
-        };
-        thread_local Running running;
-        if (!running.workers)
-        {
-            running.workers = &m_workers;
-            ++m_workers;
-        }
-    }
-
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     {
         auto* self = reinterpret_cast<FakeDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -207,7 +187,7 @@ private:
 
     HWND m_hwnd = nullptr;
     std::thread::id m_thread;
-    std::atomic<int> m_workers{0};
+    CWorkerCount m_workers;
 };
 
 // Workers are not tracked (their handles are closed at once) and may still be storing the

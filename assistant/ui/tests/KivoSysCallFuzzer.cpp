@@ -2,9 +2,6 @@
 // count and VARIANT types reach the bridge's Invoke, whose CmdId and Args go to the real job
 // dispatcher. The jobs run against checks with fixed answers on an empty machine (nothing is
 // installed, so the repair finds nothing to run), and every job a call starts must end.
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,8 +12,9 @@
 
 #include "KivoDispatcher.h"
 #include "KivoImpIDispatch.h"
+#include "WorkerCount.h"
 #include "oleauto.h"
-#include "qm/machine.h"
+#include "qm/fuzz_harness.h"
 #include "windows.h"
 
 namespace
@@ -57,7 +55,7 @@ public:
         wc.lpszClassName = u"KivoFuzzDialog";
         RegisterClassExW(&wc);
         m_hwnd = CreateWindowExW(0, wc.lpszClassName, u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        m_thread = std::this_thread::get_id();
+        m_workers.SetHostThread(std::this_thread::get_id());
     }
     HWND GetResultWindow() override { return m_hwnd; }
     bool BindDocument() override
@@ -68,7 +66,7 @@ public:
     void ShowMessage(const std::u16string&) override {}
     CKivoJobState& JobState() override
     {
-        NoteWorker();
+        m_workers.Note();
         return m_state;
     }
     IKivoChecks& Checks() override { return m_checks; }
@@ -85,10 +83,10 @@ public:
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageW(&msg);
-            if (m_started > 0 && m_workers == 0 && m_state.m_nBusy == 0)
+            if (m_workers.Started() > 0 && m_workers.Running() == 0 && m_state.m_nBusy == 0)
             {
                 m_bound = false;
-                m_started = 0;
+                m_workers.ForgetStarted();
                 return;
             }
             std::this_thread::yield();
@@ -97,83 +95,19 @@ public:
     }
 
 private:
-    // A worker counts from its first look at the job state to its exit.
-    void NoteWorker()
-    {
-        if (std::this_thread::get_id() == m_thread)
-            return;
-        struct Running
-        {
-            std::atomic<int>* workers = nullptr;
-            ~Running()
-            {
-                if (workers)
-                    --*workers;
-            }
-        };
-        thread_local Running running;
-        if (!running.workers)
-        {
-            running.workers = &m_workers;
-            ++m_workers;
-            ++m_started;
-        }
-    }
-
     HWND m_hwnd = nullptr;
-    std::thread::id m_thread;
     CFixedChecks m_checks;
     CKivoLog m_log;
     CKivoJobState m_state;
     bool m_bound = false;
-    std::atomic<int> m_workers{0};
-    std::atomic<int> m_started{0};
+    CWorkerCount m_workers;
 };
 
 CHost* g_host = nullptr;
 CKivoImpIDispatch* g_external = nullptr;
-std::filesystem::path g_machine;
-
-void RemoveMachine()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_machine, ec);
-}
-
-// Reads the input front to back; past its end every read gives 0.
-class CInput
-{
-public:
-    CInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    template <class T>
-    T Value()
-    {
-        T v{};
-        size_t n = std::min(sizeof v, m_size - m_pos);
-        if (n)
-            std::memcpy(&v, m_data + m_pos, n);
-        m_pos += n;
-        return v;
-    }
-    std::u16string Text()
-    {
-        size_t n = std::min<size_t>(Byte(), (m_size - m_pos) / 2);
-        std::u16string out(n, u'\0');
-        if (n)
-            std::memcpy(out.data(), m_data + m_pos, n * 2);
-        m_pos += n * 2;
-        return out;
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
 
 // inner is null for the variant a reference points at: references go one level deep.
-void ReadVariant(CInput& in, VARIANT& v, VARIANT* inner)
+void ReadVariant(qm::fuzz::Input& in, VARIANT& v, VARIANT* inner)
 {
     VariantInit(&v);
     switch (in.Byte() % (inner ? 10 : 8))
@@ -205,12 +139,7 @@ void ReadVariant(CInput& in, VARIANT& v, VARIANT* inner)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-    g_machine = base / ("qm-kivo-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(g_machine);
-    qm::SetMachineDirectory(g_machine);
-    std::atexit(RemoveMachine);
+    qm::fuzz::UseScratchMachine("qm-kivo-fuzz");
     g_host = new CHost;
     g_external = new CKivoImpIDispatch;
     g_external->SetMainWindow(g_host);
@@ -219,7 +148,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    CInput in(data, size);
+    qm::fuzz::Input in(data, size);
     // Names first: only "KivoSysCall" has an id.
     std::u16string name = in.Text();
     LPOLESTR names[] = {name.data()};

@@ -2,8 +2,6 @@
 // DER certificates (CertCreateCertificateContext and the name texts), and the serialized
 // "Blob" values of registry-backed stores. The first input byte picks the road; two roads
 // edit a valid seed certificate or blob so that the parsers are reached deep inside.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdlib>
 #include <cstdint>
@@ -12,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "qm/machine.h"
+#include "qm/fuzz_harness.h"
 #include "winbase.h"
 #include "wincrypt.h"
 #include "winreg.h"
@@ -299,24 +297,12 @@ Bytes Edited(const Bytes& seed, const uint8_t* data, size_t size)
     return out;
 }
 
-std::filesystem::path g_machine;
-
-void RemoveMachine()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_machine, ec);
-}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // The store roads write the registry: on tmpfs its commits cost no disk flush.
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
-                                                                           : std::filesystem::temp_directory_path();
-    g_machine = base / ("qm-decode-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(g_machine);
-    qm::SetMachineDirectory(g_machine);
-    std::atexit(RemoveMachine);
+    // The store roads write the registry: a scratch machine on tmpfs.
+    qm::fuzz::UseScratchMachine("qm-decode-fuzz");
 
     // The seed blob: the seed certificate in "MY" with a key-provider record and a name.
     HCERTSTORE my = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, kEnc, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");

@@ -2,8 +2,6 @@
 // folder could leave them: the bytes become the file of one container, which is then opened,
 // listed and used through the provider. Bad files fail cleanly; a key that loads can be
 // exported and used.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -12,21 +10,14 @@
 #include <vector>
 
 #include "qm/csp_registration.h"
-#include "qm/machine.h"
+#include "qm/fuzz_harness.h"
 #include "windows.h"
 
 namespace
 {
 const char16_t kContainer[] = u"fuzzbox";
 
-std::filesystem::path g_machine;
 std::filesystem::path g_file;
-
-void RemoveMachine()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_machine, ec);
-}
 
 void UseKey(HCRYPTPROV prov, DWORD spec)
 {
@@ -69,12 +60,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // The user's folder is named by the user; a fixed name keeps the file's place known.
     setenv("USER", "fuzz", 1);
-    std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-    g_machine = base / ("qm-container-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(g_machine);
-    qm::SetMachineDirectory(g_machine);
-    std::atexit(RemoveMachine);
+    const std::filesystem::path& machine = qm::fuzz::UseScratchMachine("qm-container-fuzz");
     qm::SetProcessElevated(true);
     if (qm::RegisterPlatformCryptProviders(QM_RSAENH_PATH) != ERROR_SUCCESS)
         __builtin_trap();
@@ -83,7 +69,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (!CryptAcquireContextW(&prov, kContainer, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_NEWKEYSET))
         __builtin_trap();
     CryptReleaseContext(prov, 0);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(g_machine / "crypto"))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(machine / "crypto"))
         if (entry.path().extension() == ".key")
             g_file = entry.path();
     if (g_file.empty())
