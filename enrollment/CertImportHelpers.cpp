@@ -58,23 +58,28 @@ HRESULT AddCertificateToSystemStore(LPCWSTR lpwszCSPName, HCRYPTPROV hCryptProv,
     return hResult;
 }
 
-BOOL SetKeyCertificate(HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert)
+bool IsOneDerElement(const BYTE* pbData, DWORD cbData)
 {
     ULONGLONG ullTotal = 0;
-    if (pbCert && cbCert >= 2 && pbCert[0] == 0x30 && pbCert[1] != 0x80)
+    if (pbData && cbData >= 2 && pbData[0] == 0x30 && pbData[1] != 0x80)
     {
-        const DWORD cLengthOctets = pbCert[1] < 0x80 ? 0 : pbCert[1] & 0x7F;
-        if (cLengthOctets <= 4 && 2ULL + cLengthOctets <= cbCert)
+        const DWORD cLengthOctets = pbData[1] < 0x80 ? 0 : pbData[1] & 0x7F;
+        if (cLengthOctets <= 4 && 2ULL + cLengthOctets <= cbData)
         {
-            ULONGLONG ullValue = cLengthOctets ? 0 : pbCert[1];
+            ULONGLONG ullValue = cLengthOctets ? 0 : pbData[1];
             for (DWORD i = 0; i < cLengthOctets; ++i)
             {
-                ullValue = (ullValue << 8) | pbCert[2 + i];
+                ullValue = (ullValue << 8) | pbData[2 + i];
             }
             ullTotal = 2ULL + cLengthOctets + ullValue;
         }
     }
-    if (ullTotal == 0 || ullTotal != cbCert)
+    return ullTotal != 0 && ullTotal == cbData;
+}
+
+BOOL SetKeyCertificate(HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert)
+{
+    if (!IsOneDerElement(pbCert, cbCert))
     {
         TRACE_STEP_FAILED(SOURCE_UNIT, u"SetKeyCertificate", u"Check certificate length",
                           u"not one complete DER element", NTE_BAD_DATA);

@@ -16,6 +16,9 @@
 HRESULT AddCertificateToSystemStore(LPCWSTR lpwszCSPName, HCRYPTPROV hCryptProv, const BYTE* pbCert, DWORD cbCert,
                                     DWORD dwKeySpec, LPCWSTR lpwszContainerName);
 
+// True when the bytes are exactly one definite-length DER SEQUENCE.
+bool IsOneDerElement(const BYTE* pbData, DWORD cbData);
+
 // CryptSetKeyParam(KP_CERTIFICATE) passes no length, so a CSP reads the certificate's end from
 // its own DER header. Only a buffer that is exactly one definite-length SEQUENCE is handed on;
 // anything else fails with NTE_BAD_DATA as last error before any CSP reads it.

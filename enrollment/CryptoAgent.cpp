@@ -8,6 +8,7 @@
 #include "EncryptCertImport.h"
 #include "ErrorText.h"
 #include "KeyPairGeneration.h"
+#include "PersonalStoreEntries.h"
 #include "SignCertImport.h"
 #include "Trace.h"
 
@@ -412,14 +413,21 @@ void CCryptoAgent::DeleteMultiCertContainer(std::u16string wstrFirstContainer, s
             continue;
         }
         HCRYPTPROV hCryptProv = 0;
+        bool bGone = true;
         if (!CryptAcquireContextW(&hCryptProv, wstrContainer.c_str(), wstrCSPName.c_str(), PROV_RSA_FULL,
                                   CRYPT_DELETEKEYSET))
         {
+            bGone = GetLastError() == (DWORD)NTE_BAD_KEYSET;
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, step.lpwszStep, u"FALSE == bResult", HResultOfFailedCall());
         }
         else
         {
             TraceStepSucceeded(s_wszName, step.lpwszStep);
+        }
+        // A store certificate of the pair would point at a container that is gone.
+        if (bGone)
+        {
+            RemoveStoreCertificatesOfContainer(wstrCSPName, wstrContainer);
         }
         if (hCryptProv)
         {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CertImportHelpers.h"
+#include "CertificateKeyMatch.h"
 #include "DerEncoding.h"
 #include "KeyPairDelivery.h"
 #include "Pkcs10Compose.h"
@@ -39,6 +40,26 @@ void PutVendorBlobHeader(BYTE* pbBlob, ALG_ID algKey)
     pbBlob[3] = 0;
     PutDword(pbBlob + 4, algKey);
     PutDword(pbBlob + 8, algKey);
+}
+
+// The token opens the envelope itself, so the delivered key's public part is known only once
+// it is in: a certificate for another key is not bound to it.
+HRESULT BindCertificateToImportedKey(LPCWSTR lpwszOperation, HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert,
+                                     LPCWSTR lpwszSetStep, LPCWSTR lpwszSetReason)
+{
+    HRESULT hResult = CheckCertificateOfKey(hKey, pbCert, cbCert);
+    if (FAILED(hResult))
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CheckCertificateOfKey", u"FAILED(hResult)", hResult);
+        return hResult;
+    }
+    if (!SetKeyCertificate(hKey, pbCert, cbCert))
+    {
+        hResult = HResultOfFailedCallKeepCustomer();
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, lpwszSetStep, lpwszSetReason, hResult);
+        return hResult;
+    }
+    return S_OK;
 }
 } // namespace
 
@@ -125,6 +146,14 @@ HRESULT ImportEncryptCertByEncryptedFormat(const std::u16string& wstrEncryptedPr
                               hResult);
             break;
         }
+        // A text that is no certificate for this algorithm ends the road before the CSP opens
+        // the envelope and replaces the temporary key.
+        hResult = CheckDeliveredCertificate(pbCert, cbCert, !IsRsaAlgorithm(wstrKeyAlgorithm));
+        if (FAILED(hResult))
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckDeliveredCertificate", u"FAILED(hResult)", hResult);
+            break;
+        }
         hResult = GetCSPHandleofTempPublickey(wstrCSPName, wstrContainerName, wstrKeyAlgorithm, &hCryptProv);
         if (FAILED(hResult))
         {
@@ -144,9 +173,9 @@ HRESULT ImportEncryptCertByEncryptedFormat(const std::u16string& wstrEncryptedPr
 
         // The authority may have written C1C3C2 or C1C2C3; the CSP takes one of them.
         hResult = ImportEncryptCertEx_SM2(pbCert, cbCert, pbPrivateKey, cbPrivateKey, hCryptProv, lImportFlags);
-        if (SUCCEEDED(hResult))
+        if (SUCCEEDED(hResult) || hResult == E_IMPORT_ENCRYPT_CERT)
         {
-            break;
+            break; // E_IMPORT_ENCRYPT_CERT: the key went in; the temporary key that another order needs is gone
         }
         BYTE* pbReordered = nullptr;
         hResult = ConvertC1C3C2ToC1C2C3(pbPrivateKey, cbPrivateKey, &pbReordered);
@@ -157,7 +186,7 @@ HRESULT ImportEncryptCertByEncryptedFormat(const std::u16string& wstrEncryptedPr
         }
         hResult = ImportEncryptCertEx_SM2(pbCert, cbCert, pbReordered, cbPrivateKey, hCryptProv, lImportFlags);
         delete[] pbReordered;
-        if (SUCCEEDED(hResult))
+        if (SUCCEEDED(hResult) || hResult == E_IMPORT_ENCRYPT_CERT)
         {
             break;
         }
@@ -262,11 +291,11 @@ HRESULT ImportEncryptCertEx_RSA(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
                               u"FALSE == bResult", hResult);
             break;
         }
-        if (!SetKeyCertificate(hKey, pbCert, cbCert))
+        hResult = BindCertificateToImportedKey(s_wszName, hKey, pbCert, cbCert,
+                                               u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptSetKeyParam",
+                                               u"FALSE == bResult");
+        if (FAILED(hResult))
         {
-            hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptSetKeyParam",
-                              u"FALSE == bResult", hResult);
             break;
         }
         TraceStepSucceeded(s_wszName, u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptSetKeyParam");
@@ -404,10 +433,9 @@ HRESULT ImportEncryptCertEx_SM2(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptImportKey", u"!bResult", hResult);
             break;
         }
-        if (!SetKeyCertificate(hKey, pbCert, cbCert))
+        hResult = BindCertificateToImportedKey(s_wszName, hKey, pbCert, cbCert, u"CryptSetKeyParam", u"!bResult");
+        if (FAILED(hResult))
         {
-            hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptSetKeyParam", u"!bResult", hResult);
             break;
         }
         TraceStepSucceeded(s_wszName, u"CryptSetKeyParam");

@@ -1,13 +1,16 @@
 // The software road: the plug-in opens the session key with the request's exchange key,
 // decrypts the private key itself and imports it as a plain key blob.
 #include <cstring>
+#include <vector>
 
 #include "Asn1TlvParser.h"
 #include "CertImportHelpers.h"
+#include "CertificateKeyMatch.h"
 #include "EncryptCertImport.h"
 #include "HexEncoding.h"
 #include "KeyPairDelivery.h"
 #include "Misc.h"
+#include "PersonalStoreEntries.h"
 #include "Trace.h"
 #include "ZeroedArray.h"
 
@@ -65,6 +68,65 @@ DWORD ReadPublicExponent(const BYTE* pbPrivateKey, DWORD cbPrivateKey)
     }
     delete pRoot;
     return dwExponent;
+}
+
+// The delivered key tried in a context without containers: it must import, carry the
+// certificate's public key and open what that key encrypts.
+HRESULT CheckDeliveredPrivateKey(const BYTE* pbBlob, DWORD cbBlob, const BYTE* pbCert, DWORD cbCert)
+{
+    static const WCHAR s_wszName[] = u"CheckDeliveredPrivateKey";
+    HRESULT hResult = CheckDeliveredCertificate(pbCert, cbCert, false);
+    if (FAILED(hResult))
+    {
+        return hResult;
+    }
+    HCRYPTPROV hVerify = 0;
+    if (!CryptAcquireContextW(&hVerify, nullptr, SCRATCH_CSP_NAME, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+    {
+        hResult = HResultOfFailedCallKeepCustomer();
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptAcquireContext", u"FALSE == bResult", hResult);
+        return hResult;
+    }
+    HCRYPTKEY hKey = 0;
+    do
+    {
+        if (!CryptImportKey(hVerify, pbBlob, cbBlob, 0, 0, &hKey))
+        {
+            hKey = 0;
+            hResult = E_IMPORT_ENCRYPT_CERT;
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptImportKey", u"FALSE == bResult", hResult);
+            break;
+        }
+        hResult = CheckCertificateOfKey(hKey, pbCert, cbCert);
+        if (FAILED(hResult))
+        {
+            break;
+        }
+        // A key whose private numbers do not fit its public ones would open nothing later.
+        BYTE rgbProbe[16] = {};
+        std::vector<BYTE> vtrCipher(cbBlob);
+        DWORD cbData = sizeof(rgbProbe);
+        if (!CryptGenRandom(hVerify, sizeof(rgbProbe), rgbProbe))
+        {
+            hResult = HResultOfFailedCallKeepCustomer();
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptGenRandom", u"FALSE == bResult", hResult);
+            break;
+        }
+        memcpy(vtrCipher.data(), rgbProbe, sizeof(rgbProbe));
+        if (!CryptEncrypt(hKey, 0, TRUE, 0, vtrCipher.data(), &cbData, (DWORD)vtrCipher.size()) ||
+            !CryptDecrypt(hKey, 0, TRUE, 0, vtrCipher.data(), &cbData) || cbData != sizeof(rgbProbe) ||
+            memcmp(vtrCipher.data(), rgbProbe, sizeof(rgbProbe)) != 0)
+        {
+            hResult = E_IMPORT_ENCRYPT_CERT;
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Decrypt probe", u"TRUE", hResult);
+        }
+    } while (false);
+    if (hKey)
+    {
+        CryptDestroyKey(hKey);
+    }
+    CryptReleaseContext(hVerify, 0);
+    return hResult;
 }
 } // namespace
 
@@ -456,7 +518,9 @@ HRESULT getMicrosoftSoftPkcs1PrivateKeyBlob_RSA(const BYTE* pbPrivateKey, DWORD 
     {
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"getMicrosoftSoftPkcs1PrivateKeyBlob_RSA-DecodePrivateKey",
                           u"FAILED(hResult)", hResult);
-        return hResult;
+        // The reader's -1 has no text for the page: a key that does not decode is the
+        // import's own failure.
+        return hResult == E_OUTOFMEMORY ? hResult : E_IMPORT_ENCRYPT_CERT;
     }
     DWORD dwBits = (DWORD)lKeyLength, cbByte = dwBits / 8, cbWord = dwBits / 16;
     // Each field in blob order with the width the blob gives it.
@@ -539,10 +603,37 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
                           hResult);
         return hResult;
     }
+    // The import replaces the temporary key that opens this delivery: whatever can fail is
+    // tried before that.
+    hResult = CheckDeliveredPrivateKey(pbBlob, cbBlob, pbCert, cbCert);
+    if (FAILED(hResult))
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckDeliveredPrivateKey", u"FAILED(hResult)", hResult);
+        FreeKeyMaterial(pbBlob, cbBlob);
+        return hResult;
+    }
     HCRYPTKEY hKey = 0;
     bool bMicrosoft = ContainsText(wstrCSPName, u"Microsoft");
+    CPersonalStoreEntry storeEntry;
     do
     {
+        // On a Microsoft CSP the store entry comes first: unlike the key it can be put back.
+        if (bMicrosoft)
+        {
+            hResult = storeEntry.Save(pbCert, cbCert);
+            if (SUCCEEDED(hResult))
+            {
+                hResult = AddCertificateToSystemStore(wstrCSPName.c_str(), hCryptProv, pbCert, cbCert,
+                                                      AT_KEYEXCHANGE, wstrContainerName.c_str());
+            }
+            if (FAILED(hResult))
+            {
+                TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"AddCertificateToSystemStore", u"FAILED(hResult)",
+                                  hResult);
+                storeEntry.Restore();
+                break;
+            }
+        }
         if (!CryptImportKey(hCryptProv, pbBlob, cbBlob, 0, (DWORD)lImportFlags, &hKey))
         {
             hKey = 0;
@@ -550,23 +641,17 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName,
                               bMicrosoft ? u"Microsoft CSP: CryptImportKey" : u"non-Microsoft's CSP: CryptImportKey",
                               u"FALSE == bResult", hResult);
-            break;
-        }
-        if (!bMicrosoft)
-        {
-            if (!SetKeyCertificate(hKey, pbCert, cbCert))
+            if (bMicrosoft)
             {
-                hResult = HResultOfFailedCallKeepCustomer();
-                TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"non-Microsoft's CSP: CryptSetKeyParam",
-                                  u"FALSE == bResult", hResult);
+                storeEntry.Restore();
             }
             break;
         }
-        hResult = AddCertificateToSystemStore(wstrCSPName.c_str(), hCryptProv, pbCert, cbCert, AT_KEYEXCHANGE,
-                                              wstrContainerName.c_str());
-        if (FAILED(hResult))
+        if (!bMicrosoft && !SetKeyCertificate(hKey, pbCert, cbCert))
         {
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"AddCertificateToSystemStore", u"FAILED(hResult)", hResult);
+            hResult = HResultOfFailedCallKeepCustomer();
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"non-Microsoft's CSP: CryptSetKeyParam", u"FALSE == bResult",
+                              hResult);
         }
     } while (false);
     if (hKey)

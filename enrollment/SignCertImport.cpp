@@ -3,6 +3,7 @@
 #include <wincrypt.h>
 
 #include "CertImportHelpers.h"
+#include "CertificateKeyMatch.h"
 #include "Misc.h"
 #include "Trace.h"
 
@@ -70,6 +71,14 @@ HRESULT ImportSignCert(const std::u16string& wstrKeyAlgorithm, std::u16string& w
             break;
         }
         TraceStepSucceeded(s_wszName, u"CryptGetUserKey");
+
+        // Only the certificate of this key is bound to it.
+        hResult = CheckCertificateOfKey(hKey, pbCert, cbCert);
+        if (FAILED(hResult))
+        {
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckCertificateOfKey", u"FAILED(hResult)", hResult);
+            break;
+        }
 
         if (!ContainsText(wstrCSPName, u"Microsoft"))
         {

@@ -310,13 +310,18 @@ RsaDelivery MakeRsaDelivery(const Bytes& exchangePublicBlob, int bits, const Cer
     RsaDelivery d;
     d.key = NewRsaKey(bits, exponent);
     d.certificate = IssueCertificate(d.key.get(), spec);
+    d.text = RsaDeliveryText(exchangePublicBlob, PrivateKeyBytes(d.key.get()));
+    return d;
+}
+
+std::u16string RsaDeliveryText(const Bytes& exchangePublicBlob, const Bytes& plainPrivateKey)
+{
     Bytes sessionKey(24);
     RAND_bytes(sessionKey.data(), 24);
     Pkey exchange = PublicKeyOfBlob(exchangePublicBlob);
     Bytes wrapped = RsaEncryptPkcs1(exchange.get(), sessionKey);
-    Bytes encrypted = TripleDesEcbEncrypt(sessionKey, PrivateKeyBytes(d.key.get()));
-    d.text = DeliveryText(1, 1, 306, wrapped, encrypted);
-    return d;
+    Bytes encrypted = TripleDesEcbEncrypt(sessionKey, plainPrivateKey);
+    return DeliveryText(1, 1, 306, wrapped, encrypted);
 }
 
 Sm2Delivery MakeSm2Delivery(const Bytes& exchangePublicBlob, const CertSpec& spec, bool c1c2c3)

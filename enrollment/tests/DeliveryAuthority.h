@@ -68,6 +68,9 @@ struct RsaDelivery
 };
 RsaDelivery MakeRsaDelivery(const Bytes& exchangePublicBlob, int bits, const CertSpec& spec,
                             unsigned long exponent = 65537);
+// The text of an RSA delivery for any plain private-key bytes: a fresh session key under the
+// container's exchange key, the bytes under the session key.
+std::u16string RsaDeliveryText(const Bytes& exchangePublicBlob, const Bytes& plainPrivateKey);
 struct Sm2Delivery
 {
     Pkey key;

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "DeliveryAuthority.h"
-#include "RequestMachine.h"
+#include "EnrollmentPageMachine.h"
 #include "qm/machine.h"
 #include "winreg.h"
 
@@ -16,59 +16,6 @@ namespace
 {
 const char16_t kEnhanced[] = u"Microsoft Enhanced Cryptographic Provider v1.0";
 const std::string kPages = QM_ENROLLMENT_PAGES;
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& values)
-{
-    for (const auto& [key, value] : values)
-        for (size_t at; (at = text.find(key)) != std::string::npos;)
-            text.replace(at, key.size(), value);
-    return text;
-}
-
-// The value after "key " on the first line that starts with it.
-std::string Line(const std::string& output, const std::string& key)
-{
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key + " ", 0) == 0)
-            return line.substr(key.size() + 1);
-    ADD_FAILURE() << "no line " << key << " in\n" << output;
-    return {};
-}
-
-std::vector<std::string> Lines(const std::string& output, const std::string& key)
-{
-    std::vector<std::string> found;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key + " ", 0) == 0)
-            found.push_back(line.substr(key.size() + 1));
-    return found;
-}
-
-Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWORD spec)
-{
-    HCRYPTPROV h = 0;
-    EXPECT_TRUE(CryptAcquireContextW(&h, container.c_str(), provider, PROV_RSA_FULL, 0)) << std::hex << GetLastError();
-    HCRYPTKEY key = 0;
-    EXPECT_TRUE(CryptGetUserKey(h, spec, &key)) << std::hex << GetLastError();
-    DWORD size = 0;
-    EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size));
-    Bytes blob(size);
-    EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, blob.data(), &size));
-    blob.resize(size);
-    CryptDestroyKey(key);
-    CryptReleaseContext(h, 0);
-    return blob;
-}
 
 Bytes KeyCertificate(const char16_t* provider, const std::u16string& container, DWORD spec)
 {
@@ -122,23 +69,9 @@ struct Flow
     const char16_t* list;
 };
 
-class EnrollmentPages : public RequestMachine, public ::testing::WithParamInterface<Flow>
+class EnrollmentPages : public EnrollmentPageMachine, public ::testing::WithParamInterface<Flow>
 {
 protected:
-    // Runs one page with its placeholders filled in; the page must run to its end.
-    std::string RunPage(const std::string& page, const std::vector<std::pair<std::string, std::string>>& values,
-                        int expectedStatus = 0)
-    {
-        std::string script = (m_dir / page).string();
-        std::ofstream(script) << Replaced(ReadText(kPages + "/" + page), values);
-        std::string output;
-        int status = RunCommand(std::string("'") + QM_NPHOST + "' --machine '" + m_dir.string() + "' '" +
-                                    QM_ENROLLMENT_PLUGIN + "' '" + script + "'",
-                                &output);
-        EXPECT_EQ(expectedStatus, status) << output;
-        return output;
-    }
-
     std::string PemOfCertificateKey(const Bytes& der)
     {
         auto file = m_dir / "issued.der";

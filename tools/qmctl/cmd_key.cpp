@@ -159,10 +159,35 @@ int Providers()
     }
 }
 
+// SHA-1 of a key's PUBLICKEYBLOB and of the certificate on it (KP_CERTIFICATE, "-" when
+// there is none), in hex.
+std::string KeyFacts(HCRYPTKEY key)
+{
+    std::string facts;
+    for (bool certificate : {false, true})
+    {
+        DWORD size = 0;
+        std::vector<BYTE> data;
+        bool ok = certificate ? CryptGetKeyParam(key, KP_CERTIFICATE, nullptr, &size, 0)
+                              : CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size);
+        if (ok)
+        {
+            data.resize(size);
+            ok = certificate ? CryptGetKeyParam(key, KP_CERTIFICATE, data.data(), &size, 0)
+                             : CryptExportKey(key, 0, PUBLICKEYBLOB, 0, data.data(), &size);
+        }
+        data.resize(ok ? size : 0);
+        facts += "\t";
+        facts += ok ? Sha1Hex(Bytes(data.begin(), data.end())) : "-";
+    }
+    return facts;
+}
+
 int Containers(const Args& args)
 {
-    if (args.size() != 1)
-        return Fail("usage: qmctl key containers PROVIDER", kUsage);
+    bool withKeys = args.size() == 2 && args[1] == "--keys";
+    if (args.size() != 1 && !withKeys)
+        return Fail("usage: qmctl key containers PROVIDER [--keys]", kUsage);
     std::u16string provider = Utf16(args[0]);
     CContext ctx;
     DWORD type = ProviderType(provider);
@@ -180,6 +205,7 @@ int Containers(const Args& args)
                                &size, flags))
             break;
         std::string line = name.data();
+        std::vector<std::string> keyLines; // --keys: one line per key
         CContext keys;
         std::u16string wide = Utf16(name.data());
         if (CryptAcquireContextW(&keys.h, wide.c_str(), provider.c_str(), type, 0))
@@ -188,11 +214,18 @@ int Containers(const Args& args)
                 HCRYPTKEY key = 0;
                 if (CryptGetUserKey(keys.h, spec, &key))
                 {
-                    line += spec == AT_KEYEXCHANGE ? "\texchange" : "\tsignature";
+                    const char* specName = spec == AT_KEYEXCHANGE ? "exchange" : "signature";
+                    if (withKeys)
+                        keyLines.push_back(std::string(name.data()) + "\t" + specName + KeyFacts(key));
+                    else
+                        line += std::string("\t") + specName;
                     CryptDestroyKey(key);
                 }
             }
-        std::printf("%s\n", line.c_str());
+        if (keyLines.empty())
+            std::printf("%s\n", line.c_str());
+        for (const std::string& keyLine : keyLines)
+            std::printf("%s\n", keyLine.c_str());
     }
     return kOk;
 }
@@ -389,7 +422,7 @@ int Run(const Args& args)
 const CommandRegistration kKey({
     "key",
     "qmctl key providers\n"
-    "qmctl key containers PROVIDER\n"
+    "qmctl key containers PROVIDER [--keys]\n"
     "qmctl key gen PROVIDER CONTAINER KEYSPEC [--sm2] [--bits N] [--exportable]\n"
     "qmctl key import PROVIDER CONTAINER KEYSPEC KEYFILE [CERTFILE] [--exportable]\n"
     "qmctl key cert PROVIDER CONTAINER KEYSPEC CERTFILE\n"
@@ -397,7 +430,9 @@ const CommandRegistration kKey({
     "qmctl key delete PROVIDER CONTAINER\n",
     "  KEYSPEC is 1 (AT_KEYEXCHANGE) or 2 (AT_SIGNATURE). providers: type and name of each "
     "provider.\n"
-    "  containers: each container with the keys it holds. gen: a key pair (RSA, or SM2 on\n"
+    "  containers: each container with the keys it holds; --keys: a line per key, CONTAINER,\n"
+    "  exchange|signature, SHA-1 of its PUBLICKEYBLOB and of the certificate on it (or -).\n"
+    "  gen: a key pair (RSA, or SM2 on\n"
     "  a token with --sm2), the container made when missing. import: an RSA or SM2 private\n"
     "  key file (PEM or DER), with its certificate bound to the key. cert: binds a\n"
     "  certificate to a container's key: on a \"Microsoft\" provider it goes to the user's\n"

@@ -1,5 +1,6 @@
 // qmctl store: certificates of the system stores of the user or the machine.
 #include <cstdio>
+#include <vector>
 
 #include "command.h"
 #include "key_files.h"
@@ -61,39 +62,57 @@ int Add(const Args& args)
     return ok ? kOk : Fail(message);
 }
 
+// The key a certificate is linked to: "PROVIDER<TAB>CONTAINER<TAB>KEYSPEC", or "-".
+std::string KeyLink(PCCERT_CONTEXT cert)
+{
+    DWORD size = 0;
+    if (!CertGetCertificateContextProperty(cert, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size))
+        return "-";
+    std::vector<BYTE> buffer(size);
+    if (!CertGetCertificateContextProperty(cert, CERT_KEY_PROV_INFO_PROP_ID, buffer.data(), &size))
+        return "-";
+    const auto* info = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(buffer.data());
+    return Utf8(info->pwszProvName ? info->pwszProvName : u"") + "\t" +
+           Utf8(info->pwszContainerName ? info->pwszContainerName : u"") + "\t" +
+           std::to_string(info->dwKeySpec);
+}
+
 int List(const Args& args)
 {
     DWORD flags = 0;
     HKEY root = nullptr;
     const char16_t* key = nullptr;
-    if (args.empty() || args.size() > 2 || !Location(args[0], &flags, &root, &key))
-        return Fail("usage: qmctl store list user|machine [STORE]", kUsage);
-    if (args.size() == 1)
+    Args rest = args;
+    bool withKeys = !rest.empty() && rest.back() == "--keys";
+    if (withKeys)
+        rest.pop_back();
+    if (rest.empty() || rest.size() > 2 || (withKeys && rest.size() != 2) ||
+        !Location(rest[0], &flags, &root, &key))
+        return Fail("usage: qmctl store list user|machine [STORE [--keys]]", kUsage);
+    if (rest.size() == 1)
     {
         LSTATUS st = PrintSubKeyNames(root, key);
         return st == ERROR_SUCCESS ? kOk : Fail("stores of " + args[0] + ": " + StatusText(st));
     }
-    std::u16string name = Utf16(args[1]);
+    std::u16string name = Utf16(rest[1]);
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                      flags | CERT_STORE_READONLY_FLAG, name.c_str());
     if (!store)
-        return Fail(Failure("CertOpenStore(" + args[1] + ")"));
+        return Fail(Failure("CertOpenStore(" + rest[1] + ")"));
     for (PCCERT_CONTEXT cert = nullptr; (cert = CertEnumCertificatesInStore(store, cert));)
     {
         BYTE hash[20];
         DWORD size = sizeof hash;
         std::string line;
         if (CertGetCertificateContextProperty(cert, CERT_SHA1_HASH_PROP_ID, hash, &size))
-            for (DWORD i = 0; i < size; ++i)
-            {
-                char two[3];
-                std::snprintf(two, sizeof two, "%02X", hash[i]);
-                line += two;
-            }
+            line = HexText(hash, size);
         char16_t subject[512] = {};
         CertNameToStrW(X509_ASN_ENCODING, &cert->pCertInfo->Subject, CERT_X500_NAME_STR, subject,
                        512);
-        std::printf("%s\t%s\n", line.c_str(), Utf8(subject).c_str());
+        line += "\t" + Utf8(subject);
+        if (withKeys)
+            line += "\t" + KeyLink(cert);
+        std::printf("%s\n", line.c_str());
     }
     CertCloseStore(store, 0);
     return kOk;
@@ -111,10 +130,11 @@ int Run(const Args& args)
 const CommandRegistration kStore({
     "store",
     "qmctl store add user|machine STORE CERTFILE\n"
-    "qmctl store list user|machine [STORE]\n",
+    "qmctl store list user|machine [STORE [--keys]]\n",
     "  add: a certificate file (PEM or DER) into a system store of the current user or the\n"
     "  local machine, replacing an existing copy. list: the system stores, or the\n"
-    "  certificates of one (SHA-1 thumbprint and subject).\n",
+    "  certificates of one (SHA-1 thumbprint and subject); --keys adds the key each is\n"
+    "  linked to (provider, container and key spec), or \"-\".\n",
     Run,
 });
 } // namespace

@@ -29,6 +29,9 @@ struct CommandRegistration
 
 const std::vector<Command>& Commands();
 
+// Upper-case hex of the bytes, two digits each.
+std::string HexText(const unsigned char* data, size_t size);
+
 // "qmctl: <message>" on stderr; returns kFailed or the given status.
 int Fail(const std::string& message, int status = kFailed);
 } // namespace qmctl

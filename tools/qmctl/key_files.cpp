@@ -1,5 +1,7 @@
 #include "key_files.h"
 
+#include "command.h"
+
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -251,5 +253,13 @@ bool IssueCertificate(const PublicKey& key, const std::string& subject,
     X509_free(caCert);
     EVP_PKEY_free(caKey);
     return ok;
+}
+std::string Sha1Hex(const Bytes& data)
+{
+    unsigned char hash[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!EVP_Digest(data.data(), data.size(), hash, &size, EVP_sha1(), nullptr))
+        return "-";
+    return HexText(hash, size);
 }
 } // namespace qmctl

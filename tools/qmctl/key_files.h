@@ -36,4 +36,7 @@ struct PublicKey
 bool IssueCertificate(const PublicKey& key, const std::string& subject,
                       const std::string& caKeyPath, const std::string& caCertPath, int days,
                       bool signatureKey, Bytes* der, std::string* error);
+
+// SHA-1 of the bytes in upper-case hex.
+std::string Sha1Hex(const Bytes& data);
 } // namespace qmctl

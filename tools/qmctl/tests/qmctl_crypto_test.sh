@@ -39,6 +39,15 @@ thumb=$(openssl x509 -in "$W/user.crt" -noout -fingerprint -sha1 | sed 's/.*=//;
 q store list user MY | grep -q "^$thumb	" || fail "the certificate is in MY"
 q key import "$ENH" "{A11CE000-0000-4000-8000-000000000001}" 2 "$W/user.key" "$W/user.crt" || fail "import again"
 expect 1 "$(q store list user MY | grep -c "^$thumb")" "importing again replaces the store copy"
+expect "$ENH	{A11CE000-0000-4000-8000-000000000001}	2" "$(q store list user MY --keys | grep "^$thumb" | cut -f3-)" \
+    "the store certificate's key link"
+# --keys: the SHA-1 of the key's PUBLICKEYBLOB, built here from openssl's modulus (signature
+# key: CALG_RSA_SIGN, "RSA1", 2048 bits, exponent 65537, modulus least significant byte first).
+modulus=$(openssl rsa -in "$W/user.key" -noout -modulus | sed 's/Modulus=//')
+blob_sha1=$(perl -e 'print pack("H*", "0602000000240000525341310008000001000100"), scalar reverse pack("H*", $ARGV[0])' \
+    "$modulus" | openssl dgst -sha1 -r | cut -c1-40 | tr a-f A-F)
+expect "{A11CE000-0000-4000-8000-000000000001}	signature	$blob_sha1	-" "$(q key containers "$ENH" --keys)" \
+    "software container keys"
 
 # Certificates into system stores of the user and the machine.
 q store add machine ROOT "$W/ca.crt" || fail "add to the machine's ROOT"
@@ -68,6 +77,12 @@ expect "rsa-sign	signature
 sm2-enc	exchange
 sm2-sign	signature" "$(q key containers "$TOKEN")" "token containers"
 q store list user MY | grep -q "Token User" && fail "token certificates stay off MY"
+sm2_thumb=$(openssl x509 -inform DER -in "$W/sm2.der" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+expect "sm2-enc	exchange	$sm2_thumb
+sm2-sign	signature	$sm2_thumb" "$(q key containers "$TOKEN" --keys | grep ^sm2 | cut -f1,2,4)" \
+    "certificates on the token keys"
+keys=$(q key containers "$TOKEN" --keys | cut -f3 | sort -u | grep -c '^[0-9A-F]\{40\}$')
+expect 3 "$keys" "three different token keys"
 q key delete "$TOKEN" rsa-sign || fail "delete a token container"
 expect "sm2-enc	exchange
 sm2-sign	signature" "$(q key containers "$TOKEN")" "token containers after delete"

@@ -1,0 +1,16 @@
+// Whether a delivered certificate is a certificate, and one for the key it is bound to:
+// checked before an import writes anything.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+// S_OK when the bytes are one certificate whose key is RSA (bSm2 false) or an EC key (SM2).
+// Not one complete DER element: NTE_BAD_DATA; no certificate: the decoder's error; a key of
+// the other algorithm: E_IMPORT_ENCRYPT_CERT.
+HRESULT CheckDeliveredCertificate(const BYTE* pbCert, DWORD cbCert, bool bSm2);
+
+// S_OK when the certificate carries the public key of hKey; a certificate for another key
+// gives E_IMPORT_ENCRYPT_CERT, bytes that are no certificate fail as above, and a key that
+// cannot be exported gives its last error.
+HRESULT CheckCertificateOfKey(HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert);
