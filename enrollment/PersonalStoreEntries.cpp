@@ -9,9 +9,16 @@
 
 namespace
 {
-HCERTSTORE OpenPersonalStore()
+HRESULT OpenPersonalStore(LPCWSTR lpwszOperation, HCERTSTORE* phStore)
 {
-    return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");
+    *phStore = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");
+    if (!*phStore)
+    {
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertOpenStore", u"hCertStore == NULL", hResult);
+        return hResult;
+    }
+    return S_OK;
 }
 
 // True when the certificate's key provider information names the container of the CSP.
@@ -56,14 +63,12 @@ HRESULT CPersonalStoreEntry::Save(const BYTE* pbCert, DWORD cbCert)
         TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertCreateCertificateContext", u"NULL == pCertContext", hResult);
         return hResult;
     }
-    HCERTSTORE hStore = OpenPersonalStore();
-    if (!hStore)
+    HCERTSTORE hStore = nullptr;
+    HRESULT hResult = OpenPersonalStore(s_wszName, &hStore);
+    if (FAILED(hResult))
     {
-        HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertOpenStore", u"hCertStore == NULL", hResult);
         return hResult;
     }
-    HRESULT hResult = S_OK;
     PCCERT_CONTEXT pExisting = CertFindCertificateInStore(hStore, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
                                                           CERT_FIND_EXISTING, m_pCertContext, nullptr);
     if (pExisting)
@@ -88,14 +93,12 @@ HRESULT CPersonalStoreEntry::Restore()
     {
         return S_OK;
     }
-    HCERTSTORE hStore = OpenPersonalStore();
-    if (!hStore)
+    HCERTSTORE hStore = nullptr;
+    HRESULT hResult = OpenPersonalStore(s_wszName, &hStore);
+    if (FAILED(hResult))
     {
-        HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertOpenStore", u"hCertStore == NULL", hResult);
         return hResult;
     }
-    HRESULT hResult = S_OK;
     if (m_hSaved)
     {
         PCCERT_CONTEXT pSaved = CertEnumCertificatesInStore(m_hSaved, nullptr);
@@ -128,11 +131,10 @@ HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName, co
 {
     static const WCHAR s_wszName[] = u"RemoveStoreCertificatesOfContainer";
     TraceHelper trace(s_wszName);
-    HCERTSTORE hStore = OpenPersonalStore();
-    if (!hStore)
+    HCERTSTORE hStore = nullptr;
+    HRESULT hResult = OpenPersonalStore(s_wszName, &hStore);
+    if (FAILED(hResult))
     {
-        HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertOpenStore", u"hCertStore == NULL", hResult);
         return hResult;
     }
     // Collected first: deleting while enumerating would end the enumeration.
@@ -144,7 +146,6 @@ HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName, co
             vtrLinked.push_back(CertDuplicateCertificateContext(pCertContext));
         }
     }
-    HRESULT hResult = S_OK;
     for (PCCERT_CONTEXT pCertContext : vtrLinked)
     {
         if (!CertDeleteCertificateFromStore(pCertContext) && SUCCEEDED(hResult))

@@ -25,6 +25,25 @@ struct Road
     const char* algorithm;
 };
 
+// One import call of the page, printed under its label.
+std::string SignCall(const std::string& label, int type, const std::string& cert, const std::string& container)
+{
+    return "attempt(\"" + label + "\", function () { return plugin.Brevan_ImportSignCert(" + std::to_string(type) +
+           ", \"" + cert + "\", \"" + container + "\"); });\n";
+}
+
+std::string EncryptCall(const std::string& label, const std::u16string& delivery, const std::string& cert,
+                        const std::string& container)
+{
+    return "attempt(\"" + label + "\", function () { return plugin.Brevan_ImportEncryptCert(\"" + Utf8(delivery) +
+           "\", \"" + cert + "\", \"" + container + "\", 1); });\n";
+}
+
+std::string CertText(EVP_PKEY* key, const CertSpec& spec)
+{
+    return Utf8(Base64Text(IssueCertificate(key, spec)));
+}
+
 Pkey NewKeyLike(const Road& road)
 {
     return std::string(road.algorithm) == "SM2" ? NewSm2Key() : NewRsaKey(road.bits ? road.bits : 2048);
@@ -49,27 +68,30 @@ protected:
                 {"@ALGORITHM@", road.algorithm}};
     }
 
-    // Runs the page; the call `label` must be refused with the text given, and qmctl must
-    // report the provider's containers and the MY store as before.
-    void ExpectRefusedAndNothingChanged(const Road& road, const std::string& page, PageValues values,
-                                        const std::string& label, const std::string& error)
+    // Runs the import calls on the page.
+    std::string RunCalls(const Road& road, const std::string& calls)
+    {
+        PageValues values = Choices(road);
+        values.push_back({"@CALLS@", calls});
+        return RunPage("import_calls.js", values);
+    }
+
+    // The call must be refused with the text given, and qmctl must report the provider's
+    // containers and the MY store as before.
+    void ExpectRefusedAndNothingChanged(const Road& road, const std::string& label, const std::string& call,
+                                        const std::string& error)
     {
         std::string before = MachineState(road.provider);
-        PageValues all = Choices(road);
-        all.insert(all.end(), values.begin(), values.end());
-        std::string output = RunPage(page, all);
+        std::string output = RunCalls(road, call);
         EXPECT_EQ("threw", Line(output, label)) << output;
         EXPECT_EQ(error, Line(output, label + "-error")) << output;
         EXPECT_EQ(before, MachineState(road.provider));
     }
 
-    std::string RunOk(const Road& road, const std::string& page, PageValues values, const std::string& label)
+    void ExpectDone(const Road& road, const std::string& label, const std::string& call)
     {
-        PageValues all = Choices(road);
-        all.insert(all.end(), values.begin(), values.end());
-        std::string output = RunPage(page, all);
+        std::string output = RunCalls(road, call);
         EXPECT_EQ("true", Line(output, label)) << output;
-        return output;
     }
 };
 
@@ -103,19 +125,13 @@ TEST_P(EncryptImportFailures, SoftwareRoadChecksTheDeliveryBeforeTheContainerCha
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(road, "encrypt_import.js",
-                                       {{"@DELIVERY@", Utf8(c.delivery)},
-                                        {"@ENCCERT@", c.certificate},
-                                        {"@CONTAINER@", request.container}},
-                                       "encrypt", c.error);
+        ExpectRefusedAndNothingChanged(road, "encrypt", EncryptCall("encrypt", c.delivery, c.certificate, request.container),
+                                       c.error);
     }
 
     // The same delivery still opens: the temporary key is still there.
-    RunOk(road, "encrypt_import.js",
-          {{"@DELIVERY@", Utf8(good.text)},
-           {"@ENCCERT@", Utf8(Base64Text(good.certificate))},
-           {"@CONTAINER@", request.container}},
-          "encrypt");
+    ExpectDone(road, "encrypt",
+               EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
     Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
     EXPECT_TRUE(SamePublicKey(good.key.get(), now.get()));
     // The certificate is in MY linked to the exchange key, or on the token's key.
@@ -152,17 +168,11 @@ TEST_F(ImportFailures, EnvelopeRoadChecksTheCertificateBeforeTheTokenOpensTheEnv
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(road, "encrypt_import.js",
-                                       {{"@DELIVERY@", Utf8(good.text)},
-                                        {"@ENCCERT@", c.certificate},
-                                        {"@CONTAINER@", request.container}},
-                                       "encrypt", c.error);
+        ExpectRefusedAndNothingChanged(road, "encrypt", EncryptCall("encrypt", good.text, c.certificate, request.container),
+                                       c.error);
     }
-    RunOk(road, "encrypt_import.js",
-          {{"@DELIVERY@", Utf8(good.text)},
-           {"@ENCCERT@", Utf8(Base64Text(good.certificate))},
-           {"@CONTAINER@", request.container}},
-          "encrypt");
+    ExpectDone(road, "encrypt",
+               EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
     Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
     EXPECT_TRUE(SamePublicKey(good.key.get(), now.get()));
 }
@@ -190,17 +200,10 @@ TEST_P(SignImportFailures, OnlyTheCertificateOfTheContainersKeyIsBound)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(road, "sign_import.js",
-                                       {{"@TYPE@", "2"}, {"@SIGNCERT@", c.certificate},
-                                        {"@CONTAINER@", request.container}},
-                                       "sign", c.error);
+        ExpectRefusedAndNothingChanged(road, "sign", SignCall("sign", 2, c.certificate, request.container), c.error);
     }
     std::string before = MachineState(road.provider);
-    RunOk(road, "sign_import.js",
-          {{"@TYPE@", "2"},
-           {"@SIGNCERT@", Utf8(Base64Text(IssueCertificate(signKey.get(), spec)))},
-           {"@CONTAINER@", request.container}},
-          "sign");
+    ExpectDone(road, "sign", SignCall("sign", 2, CertText(signKey.get(), spec), request.container));
     EXPECT_NE(before, MachineState(road.provider)) << "the right certificate is bound";
 }
 
@@ -218,48 +221,43 @@ TEST_F(ImportFailures, AFailedPairTakesItsCertificatesWithItsContainers)
     // An enrollment from before, whose certificate and container must stay.
     Request earlier = RequestPage(Choices(road));
     Pkey earlierKey = PublicKeyOfBlob(PublicBlob(road.provider, earlier.wcontainer, AT_SIGNATURE));
-    RunOk(road, "sign_import.js",
-          {{"@TYPE@", "2"},
-           {"@SIGNCERT@", Utf8(Base64Text(IssueCertificate(earlierKey.get(), spec)))},
-           {"@CONTAINER@", earlier.container}},
-          "sign");
+    ExpectDone(road, "sign", SignCall("sign", 2, CertText(earlierKey.get(), spec), earlier.container));
     const std::string initial = MachineState(road.provider);
     ASSERT_NE(std::string::npos, initial.find("\t" + earlier.container + "\t2\n")) << initial;
     Pkey other = NewRsaKey(2048);
-    const std::string foreign = Utf8(Base64Text(IssueCertificate(other.get(), spec)));
+    const std::string foreign = CertText(other.get(), spec);
 
-    // The second half is refused.
+    // The failing call after a first half that went in (its certificate in MY, linked to
+    // the first container with key spec 1).
+    const struct
     {
-        Request first = RequestPage(Choices(road)), second = RequestPage(Choices(road));
-        Pkey firstKey = PublicKeyOfBlob(PublicBlob(road.provider, first.wcontainer, AT_KEYEXCHANGE));
-        std::string output = RunOk(road, "pair_import.js",
-                                   {{"@FIRSTCERT@", Utf8(Base64Text(IssueCertificate(firstKey.get(), spec)))},
-                                    {"@FIRST@", first.container},
-                                    {"@SECONDCERT@", foreign},
-                                    {"@SECOND@", second.container},
-                                    {"@DELIVERY@", ""}},
-                                   "first");
-        EXPECT_EQ("threw", Line(output, "second")) << output;
-        EXPECT_EQ(kImportFailed, Line(output, "second-error"));
-        EXPECT_EQ(initial, MachineState(road.provider));
-    }
-    // Both halves go in, then the encryption pair is refused.
+        const char* name;
+        bool secondFails;
+        const char* failing;
+    } cases[] = {
+        {"second half refused", true, "second"},
+        {"encryption pair refused after both halves", false, "encrypt"},
+    };
+    for (const auto& c : cases)
     {
+        SCOPED_TRACE(c.name);
         Request first = RequestPage(Choices(road)), second = RequestPage(Choices(road));
         Pkey firstKey = PublicKeyOfBlob(PublicBlob(road.provider, first.wcontainer, AT_KEYEXCHANGE));
         Pkey secondKey = PublicKeyOfBlob(PublicBlob(road.provider, second.wcontainer, AT_SIGNATURE));
-        RsaDelivery delivery =
-            MakeRsaDelivery(PublicBlob(road.provider, second.wcontainer, AT_KEYEXCHANGE), 2048, spec);
-        std::string output = RunOk(road, "pair_import.js",
-                                   {{"@FIRSTCERT@", Utf8(Base64Text(IssueCertificate(firstKey.get(), spec)))},
-                                    {"@FIRST@", first.container},
-                                    {"@SECONDCERT@", Utf8(Base64Text(IssueCertificate(secondKey.get(), spec)))},
-                                    {"@SECOND@", second.container},
-                                    {"@DELIVERY@", Utf8(delivery.text)},
-                                    {"@ENCCERT@", foreign}},
-                                   "second");
-        EXPECT_EQ("threw", Line(output, "encrypt")) << output;
-        EXPECT_EQ(kImportFailed, Line(output, "encrypt-error"));
+        std::string calls = SignCall("first", 3, CertText(firstKey.get(), spec), first.container) +
+                            SignCall("second", 3, c.secondFails ? foreign : CertText(secondKey.get(), spec),
+                                     second.container);
+        if (!c.secondFails)
+        {
+            RsaDelivery delivery =
+                MakeRsaDelivery(PublicBlob(road.provider, second.wcontainer, AT_KEYEXCHANGE), 2048, spec);
+            calls += EncryptCall("encrypt", delivery.text, foreign, second.container);
+        }
+        std::string output = RunCalls(road, calls);
+        EXPECT_EQ("true", Line(output, "first")) << output;
+        EXPECT_EQ(c.secondFails ? "threw" : "true", Line(output, "second")) << output;
+        EXPECT_EQ("threw", Line(output, c.failing)) << output;
+        EXPECT_EQ(kImportFailed, Line(output, std::string(c.failing) + "-error"));
         EXPECT_EQ(initial, MachineState(road.provider));
     }
 }

@@ -1,4 +1,5 @@
-// The delivered encryption pair on its own, after the page's choices. A refused call throws.
+// The page's choices, then the import calls the test writes in. A refused call throws; each
+// call's label is printed with its result and the text the page then reads.
 function attempt(label, f) {
     try {
         print(label + " " + f());
@@ -9,4 +10,4 @@ function attempt(label, f) {
 }
 attempt("csp", function () { return plugin.Brevan_SetCSPInfo(@BITS@, "@PROVIDER@"); });
 attempt("alg", function () { return plugin.Brevan_SetKeyAlgorithm("@ALGORITHM@"); });
-attempt("encrypt", function () { return plugin.Brevan_ImportEncryptCert("@DELIVERY@", "@ENCCERT@", "@CONTAINER@", 1); });
+@CALLS@
