@@ -13,12 +13,13 @@
 namespace
 {
 // The certificate context of the bytes; the caller frees it.
-HRESULT DecodeCertificate(LPCWSTR lpwszOperation, const BYTE* pbCert, DWORD cbCert, PCCERT_CONTEXT* ppCertContext)
+HRESULT DecodeCertificate(LPCWSTR lpwszOperation, const BYTE* pbCert, DWORD cbCert,
+                          PCCERT_CONTEXT* ppCertContext)
 {
     if (!IsOneDerElement(pbCert, cbCert))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check certificate length", u"not one complete DER element",
-                          NTE_BAD_DATA);
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check certificate length",
+                          u"not one complete DER element", NTE_BAD_DATA);
         return NTE_BAD_DATA;
     }
     PCCERT_CONTEXT pCertContext =
@@ -26,8 +27,8 @@ HRESULT DecodeCertificate(LPCWSTR lpwszOperation, const BYTE* pbCert, DWORD cbCe
     if (!pCertContext)
     {
         HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertCreateCertificateContext", u"NULL == pCertContext",
-                          hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertCreateCertificateContext",
+                          u"NULL == pCertContext", hResult);
         return hResult;
     }
     *ppCertContext = pCertContext;
@@ -56,13 +57,14 @@ bool SameRsaKey(const std::vector<BYTE>& keyBlob, PCCERT_CONTEXT pCertContext)
     }
     const CRYPT_BIT_BLOB& bits = pCertContext->pCertInfo->SubjectPublicKeyInfo.PublicKey;
     DWORD cbBlob = 0;
-    if (!CryptDecodeObject(X509_ASN_ENCODING, RSA_CSP_PUBLICKEYBLOB, bits.pbData, bits.cbData, 0, nullptr, &cbBlob))
+    if (!CryptDecodeObject(X509_ASN_ENCODING, RSA_CSP_PUBLICKEYBLOB, bits.pbData, bits.cbData, 0,
+                           nullptr, &cbBlob))
     {
         return false;
     }
     std::vector<BYTE> certBlob(cbBlob);
-    if (!CryptDecodeObject(X509_ASN_ENCODING, RSA_CSP_PUBLICKEYBLOB, bits.pbData, bits.cbData, 0, certBlob.data(),
-                           &cbBlob))
+    if (!CryptDecodeObject(X509_ASN_ENCODING, RSA_CSP_PUBLICKEYBLOB, bits.pbData, bits.cbData, 0,
+                           certBlob.data(), &cbBlob))
     {
         return false;
     }
@@ -88,7 +90,8 @@ bool SameSm2Key(const std::vector<BYTE>& keyBlob, PCCERT_CONTEXT pCertContext)
         return false;
     }
     const CRYPT_BIT_BLOB& bits = pCertContext->pCertInfo->SubjectPublicKeyInfo.PublicKey;
-    bool bSame = bits.cbData == cbPoint && bits.cUnusedBits == 0 && memcmp(bits.pbData, pbPoint, cbPoint) == 0;
+    bool bSame = bits.cbData == cbPoint && bits.cUnusedBits == 0 &&
+                 memcmp(bits.pbData, pbPoint, cbPoint) == 0;
     delete[] pbPoint;
     return bSame;
 }
@@ -107,7 +110,8 @@ HRESULT CheckDeliveredCertificate(const BYTE* pbCert, DWORD cbCert, bool bSm2)
     if (!HasAlgorithm(pCertContext, bSm2 ? szOID_ECC_PUBLIC_KEY : szOID_RSA_RSA))
     {
         hResult = E_IMPORT_ENCRYPT_CERT;
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check key algorithm of certificate", u"TRUE", hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Check key algorithm of certificate", u"TRUE",
+                          hResult);
     }
     CertFreeCertificateContext(pCertContext);
     return hResult;
@@ -137,13 +141,14 @@ HRESULT CheckCertificateOfKey(HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert)
         return hResult;
     }
     keyBlob.resize(cbBlob);
-    bool bRsa = keyBlob.size() > sizeof(BLOBHEADER) + sizeof(DWORD) && DwordAt(keyBlob, sizeof(BLOBHEADER)) == RSA1_MAGIC;
+    bool bRsa = keyBlob.size() > sizeof(BLOBHEADER) + sizeof(DWORD) &&
+                DwordAt(keyBlob, sizeof(BLOBHEADER)) == RSA1_MAGIC;
     bool bSame = bRsa ? SameRsaKey(keyBlob, pCertContext) : SameSm2Key(keyBlob, pCertContext);
     CertFreeCertificateContext(pCertContext);
     if (!bSame)
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Compare public keys", u"certificate of another key",
-                          E_IMPORT_ENCRYPT_CERT);
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Compare public keys",
+                          u"certificate of another key", E_IMPORT_ENCRYPT_CERT);
         return E_IMPORT_ENCRYPT_CERT;
     }
     return S_OK;

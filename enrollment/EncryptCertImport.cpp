@@ -44,13 +44,14 @@ void PutVendorBlobHeader(BYTE* pbBlob, ALG_ID algKey)
 
 // The token opens the envelope itself, so the delivered key's public part is known only once
 // it is in: a certificate for another key is not bound to it.
-HRESULT BindCertificateToImportedKey(LPCWSTR lpwszOperation, HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert,
-                                     LPCWSTR lpwszSetStep, LPCWSTR lpwszSetReason)
+HRESULT BindCertificateToImportedKey(LPCWSTR lpwszOperation, HCRYPTKEY hKey, const BYTE* pbCert,
+                                     DWORD cbCert, LPCWSTR lpwszSetStep, LPCWSTR lpwszSetReason)
 {
     HRESULT hResult = CheckCertificateOfKey(hKey, pbCert, cbCert);
     if (FAILED(hResult))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CheckCertificateOfKey", u"FAILED(hResult)", hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CheckCertificateOfKey", u"FAILED(hResult)",
+                          hResult);
         return hResult;
     }
     if (!SetKeyCertificate(hKey, pbCert, cbCert))
@@ -151,7 +152,8 @@ HRESULT ImportEncryptCertByEncryptedFormat(const std::u16string& wstrEncryptedPr
         hResult = CheckDeliveredCertificate(pbCert, cbCert, !IsRsaAlgorithm(wstrKeyAlgorithm));
         if (FAILED(hResult))
         {
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckDeliveredCertificate", u"FAILED(hResult)", hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckDeliveredCertificate",
+                              u"FAILED(hResult)", hResult);
             break;
         }
         hResult = GetCSPHandleofTempPublickey(wstrCSPName, wstrContainerName, wstrKeyAlgorithm, &hCryptProv);
@@ -175,7 +177,8 @@ HRESULT ImportEncryptCertByEncryptedFormat(const std::u16string& wstrEncryptedPr
         hResult = ImportEncryptCertEx_SM2(pbCert, cbCert, pbPrivateKey, cbPrivateKey, hCryptProv, lImportFlags);
         if (SUCCEEDED(hResult) || hResult == E_IMPORT_ENCRYPT_CERT)
         {
-            break; // E_IMPORT_ENCRYPT_CERT: the key went in; the temporary key that another order needs is gone
+            break; // E_IMPORT_ENCRYPT_CERT: the key went in; the temporary key that another order
+                   // needs is gone
         }
         BYTE* pbReordered = nullptr;
         hResult = ConvertC1C3C2ToC1C2C3(pbPrivateKey, cbPrivateKey, &pbReordered);
@@ -291,9 +294,9 @@ HRESULT ImportEncryptCertEx_RSA(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
                               u"FALSE == bResult", hResult);
             break;
         }
-        hResult = BindCertificateToImportedKey(s_wszName, hKey, pbCert, cbCert,
-                                               u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptSetKeyParam",
-                                               u"FALSE == bResult");
+        hResult = BindCertificateToImportedKey(
+            s_wszName, hKey, pbCert, cbCert,
+            u"ImportEncryptCertEx_RSA non-microsoft's CSP: CryptSetKeyParam", u"FALSE == bResult");
         if (FAILED(hResult))
         {
             break;
@@ -433,7 +436,8 @@ HRESULT ImportEncryptCertEx_SM2(const BYTE* pbCert, DWORD cbCert, const BYTE* pb
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptImportKey", u"!bResult", hResult);
             break;
         }
-        hResult = BindCertificateToImportedKey(s_wszName, hKey, pbCert, cbCert, u"CryptSetKeyParam", u"!bResult");
+        hResult = BindCertificateToImportedKey(s_wszName, hKey, pbCert, cbCert, u"CryptSetKeyParam",
+                                               u"!bResult");
         if (FAILED(hResult))
         {
             break;

@@ -81,10 +81,12 @@ HRESULT CheckDeliveredPrivateKey(const BYTE* pbBlob, DWORD cbBlob, const BYTE* p
         return hResult;
     }
     HCRYPTPROV hVerify = 0;
-    if (!CryptAcquireContextW(&hVerify, nullptr, SCRATCH_CSP_NAME, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+    if (!CryptAcquireContextW(&hVerify, nullptr, SCRATCH_CSP_NAME, PROV_RSA_FULL,
+                              CRYPT_VERIFYCONTEXT))
     {
         hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptAcquireContext", u"FALSE == bResult", hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptAcquireContext", u"FALSE == bResult",
+                          hResult);
         return hResult;
     }
     HCRYPTKEY hKey = 0;
@@ -94,7 +96,8 @@ HRESULT CheckDeliveredPrivateKey(const BYTE* pbBlob, DWORD cbBlob, const BYTE* p
         {
             hKey = 0;
             hResult = E_IMPORT_ENCRYPT_CERT;
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptImportKey", u"FALSE == bResult", hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptImportKey", u"FALSE == bResult",
+                              hResult);
             break;
         }
         hResult = CheckCertificateOfKey(hKey, pbCert, cbCert);
@@ -109,13 +112,14 @@ HRESULT CheckDeliveredPrivateKey(const BYTE* pbBlob, DWORD cbBlob, const BYTE* p
         if (!CryptGenRandom(hVerify, sizeof(rgbProbe), rgbProbe))
         {
             hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptGenRandom", u"FALSE == bResult", hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CryptGenRandom", u"FALSE == bResult",
+                              hResult);
             break;
         }
         memcpy(vtrCipher.data(), rgbProbe, sizeof(rgbProbe));
         if (!CryptEncrypt(hKey, 0, TRUE, 0, vtrCipher.data(), &cbData, (DWORD)vtrCipher.size()) ||
-            !CryptDecrypt(hKey, 0, TRUE, 0, vtrCipher.data(), &cbData) || cbData != sizeof(rgbProbe) ||
-            memcmp(vtrCipher.data(), rgbProbe, sizeof(rgbProbe)) != 0)
+            !CryptDecrypt(hKey, 0, TRUE, 0, vtrCipher.data(), &cbData) ||
+            cbData != sizeof(rgbProbe) || memcmp(vtrCipher.data(), rgbProbe, sizeof(rgbProbe)) != 0)
         {
             hResult = E_IMPORT_ENCRYPT_CERT;
             TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"Decrypt probe", u"TRUE", hResult);
@@ -608,7 +612,8 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
     hResult = CheckDeliveredPrivateKey(pbBlob, cbBlob, pbCert, cbCert);
     if (FAILED(hResult))
     {
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckDeliveredPrivateKey", u"FAILED(hResult)", hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckDeliveredPrivateKey", u"FAILED(hResult)",
+                          hResult);
         FreeKeyMaterial(pbBlob, cbBlob);
         return hResult;
     }
@@ -623,13 +628,14 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
             hResult = storeEntry.Save(pbCert, cbCert);
             if (SUCCEEDED(hResult))
             {
-                hResult = AddCertificateToSystemStore(wstrCSPName.c_str(), hCryptProv, pbCert, cbCert,
-                                                      AT_KEYEXCHANGE, wstrContainerName.c_str());
+                hResult =
+                    AddCertificateToSystemStore(wstrCSPName.c_str(), hCryptProv, pbCert, cbCert,
+                                                AT_KEYEXCHANGE, wstrContainerName.c_str());
             }
             if (FAILED(hResult))
             {
-                TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"AddCertificateToSystemStore", u"FAILED(hResult)",
-                                  hResult);
+                TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"AddCertificateToSystemStore",
+                                  u"FAILED(hResult)", hResult);
                 storeEntry.Restore();
                 break;
             }
@@ -650,8 +656,8 @@ HRESULT ImportEncryptCert_RSA(const std::u16string& wstrCSPName, const BYTE* pbC
         if (!bMicrosoft && !SetKeyCertificate(hKey, pbCert, cbCert))
         {
             hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"non-Microsoft's CSP: CryptSetKeyParam", u"FALSE == bResult",
-                              hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"non-Microsoft's CSP: CryptSetKeyParam",
+                              u"FALSE == bResult", hResult);
         }
     } while (false);
     if (hKey)

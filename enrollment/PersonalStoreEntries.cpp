@@ -15,7 +15,8 @@ HRESULT OpenPersonalStore(LPCWSTR lpwszOperation, HCERTSTORE* phStore)
     if (!*phStore)
     {
         HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertOpenStore", u"hCertStore == NULL", hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertOpenStore", u"hCertStore == NULL",
+                          hResult);
         return hResult;
     }
     return S_OK;
@@ -26,18 +27,20 @@ bool IsLinkedTo(PCCERT_CONTEXT pCertContext, const std::u16string& wstrCSPName,
                 const std::u16string& wstrContainerName)
 {
     DWORD cbInfo = 0;
-    if (!CertGetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &cbInfo))
+    if (!CertGetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, nullptr,
+                                           &cbInfo))
     {
         return false;
     }
     std::vector<BYTE> info(cbInfo);
-    if (!CertGetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, info.data(), &cbInfo))
+    if (!CertGetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, info.data(),
+                                           &cbInfo))
     {
         return false;
     }
     const auto* pInfo = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info.data());
-    return pInfo->pwszContainerName && pInfo->pwszProvName && wstrContainerName == pInfo->pwszContainerName &&
-           wstrCSPName == pInfo->pwszProvName;
+    return pInfo->pwszContainerName && pInfo->pwszProvName &&
+           wstrContainerName == pInfo->pwszContainerName && wstrCSPName == pInfo->pwszProvName;
 }
 } // namespace
 
@@ -56,11 +59,13 @@ CPersonalStoreEntry::~CPersonalStoreEntry()
 HRESULT CPersonalStoreEntry::Save(const BYTE* pbCert, DWORD cbCert)
 {
     static const WCHAR s_wszName[] = u"CPersonalStoreEntry::Save";
-    m_pCertContext = CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert);
+    m_pCertContext =
+        CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert);
     if (!m_pCertContext)
     {
         HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertCreateCertificateContext", u"NULL == pCertContext", hResult);
+        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertCreateCertificateContext",
+                          u"NULL == pCertContext", hResult);
         return hResult;
     }
     HCERTSTORE hStore = nullptr;
@@ -69,16 +74,19 @@ HRESULT CPersonalStoreEntry::Save(const BYTE* pbCert, DWORD cbCert)
     {
         return hResult;
     }
-    PCCERT_CONTEXT pExisting = CertFindCertificateInStore(hStore, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                                          CERT_FIND_EXISTING, m_pCertContext, nullptr);
+    PCCERT_CONTEXT pExisting =
+        CertFindCertificateInStore(hStore, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                   CERT_FIND_EXISTING, m_pCertContext, nullptr);
     if (pExisting)
     {
-        m_hSaved = CertOpenStore(CERT_STORE_PROV_MEMORY, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0, nullptr);
-        if (!m_hSaved || !CertAddCertificateContextToStore(m_hSaved, pExisting, CERT_STORE_ADD_ALWAYS, nullptr))
+        m_hSaved = CertOpenStore(CERT_STORE_PROV_MEMORY, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                 0, nullptr);
+        if (!m_hSaved ||
+            !CertAddCertificateContextToStore(m_hSaved, pExisting, CERT_STORE_ADD_ALWAYS, nullptr))
         {
             hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertAddCertificateContextToStore", u"FALSE == bResult",
-                              hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertAddCertificateContextToStore",
+                              u"FALSE == bResult", hResult);
         }
         CertFreeCertificateContext(pExisting);
     }
@@ -102,32 +110,35 @@ HRESULT CPersonalStoreEntry::Restore()
     if (m_hSaved)
     {
         PCCERT_CONTEXT pSaved = CertEnumCertificatesInStore(m_hSaved, nullptr);
-        if (!pSaved || !CertAddCertificateContextToStore(hStore, pSaved, CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+        if (!pSaved || !CertAddCertificateContextToStore(hStore, pSaved,
+                                                         CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
         {
             hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertAddCertificateContextToStore", u"FALSE == bResult",
-                              hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertAddCertificateContextToStore",
+                              u"FALSE == bResult", hResult);
         }
         if (pSaved)
         {
             CertFreeCertificateContext(pSaved);
         }
     }
-    else if (PCCERT_CONTEXT pAdded = CertFindCertificateInStore(hStore, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                                                 CERT_FIND_EXISTING, m_pCertContext, nullptr))
+    else if (PCCERT_CONTEXT pAdded =
+                 CertFindCertificateInStore(hStore, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                            CERT_FIND_EXISTING, m_pCertContext, nullptr))
     {
         if (!CertDeleteCertificateFromStore(pAdded))
         {
             hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertDeleteCertificateFromStore", u"FALSE == bResult",
-                              hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertDeleteCertificateFromStore",
+                              u"FALSE == bResult", hResult);
         }
     }
     CertCloseStore(hStore, 0);
     return hResult;
 }
 
-HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName, const std::u16string& wstrContainerName)
+HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName,
+                                           const std::u16string& wstrContainerName)
 {
     static const WCHAR s_wszName[] = u"RemoveStoreCertificatesOfContainer";
     TraceHelper trace(s_wszName);
@@ -139,7 +150,8 @@ HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName, co
     }
     // Collected first: deleting while enumerating would end the enumeration.
     std::vector<PCCERT_CONTEXT> vtrLinked;
-    for (PCCERT_CONTEXT pCertContext = nullptr; (pCertContext = CertEnumCertificatesInStore(hStore, pCertContext));)
+    for (PCCERT_CONTEXT pCertContext = nullptr;
+         (pCertContext = CertEnumCertificatesInStore(hStore, pCertContext));)
     {
         if (IsLinkedTo(pCertContext, wstrCSPName, wstrContainerName))
         {
@@ -151,8 +163,8 @@ HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName, co
         if (!CertDeleteCertificateFromStore(pCertContext) && SUCCEEDED(hResult))
         {
             hResult = HResultOfFailedCallKeepCustomer();
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertDeleteCertificateFromStore", u"FALSE == bResult",
-                              hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertDeleteCertificateFromStore",
+                              u"FALSE == bResult", hResult);
         }
     }
     CertCloseStore(hStore, 0);

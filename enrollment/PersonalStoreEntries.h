@@ -10,7 +10,7 @@
 // What "MY" held for one certificate before an import wrote it.
 class CPersonalStoreEntry
 {
-public:
+  public:
     CPersonalStoreEntry() = default;
     CPersonalStoreEntry(const CPersonalStoreEntry&) = delete;
     CPersonalStoreEntry& operator=(const CPersonalStoreEntry&) = delete;
@@ -22,11 +22,12 @@ public:
     // Puts the saved entry back, or removes the certificate when there was none.
     HRESULT Restore();
 
-private:
+  private:
     PCCERT_CONTEXT m_pCertContext = nullptr; // the certificate the import writes
     HCERTSTORE m_hSaved = nullptr;           // memory store with the old entry, or none
 };
 
 // Removes from "MY" every certificate whose key provider information names the container
 // in the CSP: the certificates of a container that is gone.
-HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName, const std::u16string& wstrContainerName);
+HRESULT RemoveStoreCertificatesOfContainer(const std::u16string& wstrCSPName,
+                                           const std::u16string& wstrContainerName);

@@ -76,7 +76,8 @@ HRESULT ImportSignCert(const std::u16string& wstrKeyAlgorithm, std::u16string& w
         hResult = CheckCertificateOfKey(hKey, pbCert, cbCert);
         if (FAILED(hResult))
         {
-            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckCertificateOfKey", u"FAILED(hResult)", hResult);
+            TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CheckCertificateOfKey", u"FAILED(hResult)",
+                              hResult);
             break;
         }
 

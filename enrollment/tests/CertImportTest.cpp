@@ -480,16 +480,18 @@ TEST_F(CertImport, SoftwareRoadPutsTheStoreBackWhenTheKeyImportFails)
 
     // The same certificate in MY already, linked to another container.
     HCRYPTPROV other = NewContainer(kEnhanced, u"elsewhere", AT_SIGNATURE, 1024u << 16);
-    ASSERT_EQ(S_OK, AddCertificateToSystemStore(kEnhanced, other, d.certificate.data(), DWORD(d.certificate.size()),
-                                                AT_SIGNATURE, u"elsewhere"));
+    ASSERT_EQ(S_OK,
+              AddCertificateToSystemStore(kEnhanced, other, d.certificate.data(),
+                                          DWORD(d.certificate.size()), AT_SIGNATURE, u"elsewhere"));
     CryptReleaseContext(other, 0);
     for (bool entryBefore : {true, false})
     {
         SCOPED_TRACE(entryBefore ? "entry from before" : "no entry before");
         std::vector<StoreEntry> before = PersonalStore();
         ASSERT_EQ(entryBefore ? 1u : 0u, before.size());
-        EXPECT_EQ(HRESULT(NTE_BAD_FLAGS), ImportEncryptCertEx(d.text, Base64Text(d.certificate), kEnhanced,
-                                                              u"restore", u"RSA", 2048, kFlagsTheProviderRefuses));
+        EXPECT_EQ(HRESULT(NTE_BAD_FLAGS),
+                  ImportEncryptCertEx(d.text, Base64Text(d.certificate), kEnhanced, u"restore",
+                                      u"RSA", 2048, kFlagsTheProviderRefuses));
         std::vector<StoreEntry> after = PersonalStore();
         ASSERT_EQ(before.size(), after.size());
         for (size_t i = 0; i < before.size(); ++i)
@@ -502,13 +504,14 @@ TEST_F(CertImport, SoftwareRoadPutsTheStoreBackWhenTheKeyImportFails)
         EXPECT_EQ(tempBlob, ExportPublicBlob(h, AT_KEYEXCHANGE)) << "the temporary key stays";
         CryptReleaseContext(h, 0);
         // Next round without the entry from before.
-        HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");
+        HCERTSTORE store =
+            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, u"MY");
         for (PCCERT_CONTEXT cert; store && (cert = CertEnumCertificatesInStore(store, nullptr));)
             CertDeleteCertificateFromStore(cert);
         CertCloseStore(store, 0);
     }
-    EXPECT_EQ(S_OK, ImportEncryptCertEx(d.text, Base64Text(d.certificate), kEnhanced, u"restore", u"RSA", 2048,
-                                        CRYPT_EXPORTABLE));
+    EXPECT_EQ(S_OK, ImportEncryptCertEx(d.text, Base64Text(d.certificate), kEnhanced, u"restore",
+                                        u"RSA", 2048, CRYPT_EXPORTABLE));
 }
 
 // The token opens the envelope itself, so a certificate for another key of the same
@@ -523,7 +526,8 @@ TEST_F(CertImport, EnvelopeRoadDoesNotBindTheCertificateOfAnotherKey)
     Pkey other = NewSm2Key();
     Bytes foreign = IssueCertificate(other.get(), CertSpec());
     EXPECT_EQ(E_IMPORT_ENCRYPT_CERT,
-              ImportEncryptCertEx(d.text, Base64Text(foreign), kTokenProvider, u"sm2-other", u"SM2", 0, 0));
+              ImportEncryptCertEx(d.text, Base64Text(foreign), kTokenProvider, u"sm2-other", u"SM2",
+                                  0, 0));
     EXPECT_TRUE(KeyCertificate(kTokenProvider, u"sm2-other", AT_KEYEXCHANGE).empty());
     h = OpenContainer(kTokenProvider, u"sm2-other");
     Pkey now = PublicKeyOfBlob(ExportPublicBlob(h, AT_KEYEXCHANGE));

@@ -26,17 +26,18 @@ struct Road
 };
 
 // One import call of the page, printed under its label.
-std::string SignCall(const std::string& label, int type, const std::string& cert, const std::string& container)
+std::string SignCall(const std::string& label, int type, const std::string& cert,
+                     const std::string& container)
 {
-    return "attempt(\"" + label + "\", function () { return plugin.Brevan_ImportSignCert(" + std::to_string(type) +
-           ", \"" + cert + "\", \"" + container + "\"); });\n";
+    return "attempt(\"" + label + "\", function () { return plugin.Brevan_ImportSignCert(" +
+           std::to_string(type) + ", \"" + cert + "\", \"" + container + "\"); });\n";
 }
 
-std::string EncryptCall(const std::string& label, const std::u16string& delivery, const std::string& cert,
-                        const std::string& container)
+std::string EncryptCall(const std::string& label, const std::u16string& delivery,
+                        const std::string& cert, const std::string& container)
 {
-    return "attempt(\"" + label + "\", function () { return plugin.Brevan_ImportEncryptCert(\"" + Utf8(delivery) +
-           "\", \"" + cert + "\", \"" + container + "\", 1); });\n";
+    return "attempt(\"" + label + "\", function () { return plugin.Brevan_ImportEncryptCert(\"" +
+           Utf8(delivery) + "\", \"" + cert + "\", \"" + container + "\", 1); });\n";
 }
 
 std::string CertText(EVP_PKEY* key, const CertSpec& spec)
@@ -46,18 +47,21 @@ std::string CertText(EVP_PKEY* key, const CertSpec& spec)
 
 Pkey NewKeyLike(const Road& road)
 {
-    return std::string(road.algorithm) == "SM2" ? NewSm2Key() : NewRsaKey(road.bits ? road.bits : 2048);
+    return std::string(road.algorithm) == "SM2" ? NewSm2Key()
+                                                : NewRsaKey(road.bits ? road.bits : 2048);
 }
 
 class ImportFailures : public EnrollmentPageMachine, public ::testing::WithParamInterface<Road>
 {
-protected:
+  protected:
     void SetUp() override
     {
         EnrollmentPageMachine::SetUp();
         // A machine as qmctl makes it, so that the user's stores exist from the start.
         std::string output;
-        ASSERT_EQ(0, RunCommand(std::string("'") + QM_QMCTL + "' --machine '" + m_dir.string() + "' init", &output))
+        ASSERT_EQ(
+            0, RunCommand(std::string("'") + QM_QMCTL + "' --machine '" + m_dir.string() + "' init",
+                          &output))
             << output;
     }
 
@@ -78,8 +82,8 @@ protected:
 
     // The call must be refused with the text given, and qmctl must report the provider's
     // containers and the MY store as before.
-    void ExpectRefusedAndNothingChanged(const Road& road, const std::string& label, const std::string& call,
-                                        const std::string& error)
+    void ExpectRefusedAndNothingChanged(const Road& road, const std::string& label,
+                                        const std::string& call, const std::string& error)
     {
         std::string before = MachineState(road.provider);
         std::string output = RunCalls(road, call);
@@ -117,27 +121,31 @@ TEST_P(EncryptImportFailures, SoftwareRoadChecksTheDeliveryBeforeTheContainerCha
         const char* error;
     } cases[] = {
         {"certificate text that is not a certificate", good.text, kNotACertificate, kBadTag},
-        {"certificate of another key", good.text, Utf8(Base64Text(IssueCertificate(other.get(), spec))),
-         kImportFailed},
-        {"private key the reader cannot parse", RsaDeliveryText(exchange, Bytes(der.begin(), der.begin() + der.size() / 2)),
+        {"certificate of another key", good.text, CertText(other.get(), spec), kImportFailed},
+        {"private key the reader cannot parse",
+         RsaDeliveryText(exchange, Bytes(der.begin(), der.begin() + der.size() / 2)),
          Utf8(Base64Text(good.certificate)), kImportFailed},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(road, "encrypt", EncryptCall("encrypt", c.delivery, c.certificate, request.container),
-                                       c.error);
+        ExpectRefusedAndNothingChanged(
+            road, "encrypt", EncryptCall("encrypt", c.delivery, c.certificate, request.container),
+            c.error);
     }
 
     // The same delivery still opens: the temporary key is still there.
-    ExpectDone(road, "encrypt",
-               EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
+    ExpectDone(
+        road, "encrypt",
+        EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
     Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
     EXPECT_TRUE(SamePublicKey(good.key.get(), now.get()));
     // The certificate is in MY linked to the exchange key, or on the token's key.
     std::string state = MachineState(road.provider);
     if (road.provider == kEnhanced)
-        EXPECT_NE(std::string::npos, state.find("\t" + Utf8(kEnhanced) + "\t" + request.container + "\t1\n")) << state;
+        EXPECT_NE(std::string::npos,
+                  state.find("\t" + Utf8(kEnhanced) + "\t" + request.container + "\t1\n"))
+            << state;
     else
         EXPECT_EQ(std::string::npos, state.find(request.container + "\texchange\t" + "-")) << state;
 }
@@ -145,7 +153,8 @@ TEST_P(EncryptImportFailures, SoftwareRoadChecksTheDeliveryBeforeTheContainerCha
 INSTANTIATE_TEST_SUITE_P(Providers, EncryptImportFailures,
                          ::testing::Values(Road{"Enhanced2048", kEnhanced, 2048, "RSA"},
                                            Road{"Token1024", kTokenProvider, 1024, "RSA"}),
-                         [](const ::testing::TestParamInfo<Road>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Road>& info)
+                         { return std::string(info.param.name); });
 
 // The token opens the envelope itself: the certificate is checked before it is asked to.
 TEST_F(ImportFailures, EnvelopeRoadChecksTheCertificateBeforeTheTokenOpensTheEnvelope)
@@ -163,16 +172,18 @@ TEST_F(ImportFailures, EnvelopeRoadChecksTheCertificateBeforeTheTokenOpensTheEnv
         const char* error;
     } cases[] = {
         {"certificate text that is not a certificate", kNotACertificate, kBadTag},
-        {"certificate of an RSA key", Utf8(Base64Text(IssueCertificate(rsa.get(), spec))), kImportFailed},
+        {"certificate of an RSA key", CertText(rsa.get(), spec), kImportFailed},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(road, "encrypt", EncryptCall("encrypt", good.text, c.certificate, request.container),
-                                       c.error);
+        ExpectRefusedAndNothingChanged(
+            road, "encrypt", EncryptCall("encrypt", good.text, c.certificate, request.container),
+            c.error);
     }
-    ExpectDone(road, "encrypt",
-               EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
+    ExpectDone(
+        road, "encrypt",
+        EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
     Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
     EXPECT_TRUE(SamePublicKey(good.key.get(), now.get()));
 }
@@ -182,7 +193,8 @@ TEST_P(SignImportFailures, OnlyTheCertificateOfTheContainersKeyIsBound)
     const Road& road = GetParam();
     Request request = RequestPage(Choices(road));
     Pkey signKey = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_SIGNATURE));
-    Pkey exchangeKey = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
+    Pkey exchangeKey =
+        PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
     Pkey other = NewKeyLike(road);
     CertSpec spec;
     const struct
@@ -192,15 +204,15 @@ TEST_P(SignImportFailures, OnlyTheCertificateOfTheContainersKeyIsBound)
         const char* error;
     } cases[] = {
         {"certificate text that is not a certificate", kNotACertificate, kBadTag},
-        {"certificate of another key", Utf8(Base64Text(IssueCertificate(other.get(), spec))), kImportFailed},
+        {"certificate of another key", CertText(other.get(), spec), kImportFailed},
         // The container's other key: right container, wrong key spec.
-        {"certificate of the exchange key", Utf8(Base64Text(IssueCertificate(exchangeKey.get(), spec))),
-         kImportFailed},
+        {"certificate of the exchange key", CertText(exchangeKey.get(), spec), kImportFailed},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(road, "sign", SignCall("sign", 2, c.certificate, request.container), c.error);
+        ExpectRefusedAndNothingChanged(
+            road, "sign", SignCall("sign", 2, c.certificate, request.container), c.error);
     }
     std::string before = MachineState(road.provider);
     ExpectDone(road, "sign", SignCall("sign", 2, CertText(signKey.get(), spec), request.container));
@@ -210,7 +222,8 @@ TEST_P(SignImportFailures, OnlyTheCertificateOfTheContainersKeyIsBound)
 INSTANTIATE_TEST_SUITE_P(Providers, SignImportFailures,
                          ::testing::Values(Road{"Enhanced", kEnhanced, 2048, "RSA"},
                                            Road{"TokenSm2", kTokenProvider, 0, "SM2"}),
-                         [](const ::testing::TestParamInfo<Road>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Road>& info)
+                         { return std::string(info.param.name); });
 
 // A pair (certificate type 3) that fails deletes both its containers; the store certificates
 // it installed go with them, so the machine is as before the pair's requests.
@@ -221,7 +234,8 @@ TEST_F(ImportFailures, AFailedPairTakesItsCertificatesWithItsContainers)
     // An enrollment from before, whose certificate and container must stay.
     Request earlier = RequestPage(Choices(road));
     Pkey earlierKey = PublicKeyOfBlob(PublicBlob(road.provider, earlier.wcontainer, AT_SIGNATURE));
-    ExpectDone(road, "sign", SignCall("sign", 2, CertText(earlierKey.get(), spec), earlier.container));
+    ExpectDone(road, "sign",
+               SignCall("sign", 2, CertText(earlierKey.get(), spec), earlier.container));
     const std::string initial = MachineState(road.provider);
     ASSERT_NE(std::string::npos, initial.find("\t" + earlier.container + "\t2\n")) << initial;
     Pkey other = NewRsaKey(2048);
@@ -242,15 +256,18 @@ TEST_F(ImportFailures, AFailedPairTakesItsCertificatesWithItsContainers)
     {
         SCOPED_TRACE(c.name);
         Request first = RequestPage(Choices(road)), second = RequestPage(Choices(road));
-        Pkey firstKey = PublicKeyOfBlob(PublicBlob(road.provider, first.wcontainer, AT_KEYEXCHANGE));
-        Pkey secondKey = PublicKeyOfBlob(PublicBlob(road.provider, second.wcontainer, AT_SIGNATURE));
-        std::string calls = SignCall("first", 3, CertText(firstKey.get(), spec), first.container) +
-                            SignCall("second", 3, c.secondFails ? foreign : CertText(secondKey.get(), spec),
-                                     second.container);
+        Pkey firstKey =
+            PublicKeyOfBlob(PublicBlob(road.provider, first.wcontainer, AT_KEYEXCHANGE));
+        Pkey secondKey =
+            PublicKeyOfBlob(PublicBlob(road.provider, second.wcontainer, AT_SIGNATURE));
+        std::string calls =
+            SignCall("first", 3, CertText(firstKey.get(), spec), first.container) +
+            SignCall("second", 3, c.secondFails ? foreign : CertText(secondKey.get(), spec),
+                     second.container);
         if (!c.secondFails)
         {
-            RsaDelivery delivery =
-                MakeRsaDelivery(PublicBlob(road.provider, second.wcontainer, AT_KEYEXCHANGE), 2048, spec);
+            RsaDelivery delivery = MakeRsaDelivery(
+                PublicBlob(road.provider, second.wcontainer, AT_KEYEXCHANGE), 2048, spec);
             calls += EncryptCall("encrypt", delivery.text, foreign, second.container);
         }
         std::string output = RunCalls(road, calls);

@@ -47,7 +47,8 @@ std::vector<std::string> Lines(const std::string& output, const std::string& key
 Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWORD spec)
 {
     HCRYPTPROV h = 0;
-    EXPECT_TRUE(CryptAcquireContextW(&h, container.c_str(), provider, PROV_RSA_FULL, 0)) << std::hex << GetLastError();
+    EXPECT_TRUE(CryptAcquireContextW(&h, container.c_str(), provider, PROV_RSA_FULL, 0))
+        << std::hex << GetLastError();
     HCRYPTKEY key = 0;
     EXPECT_TRUE(CryptGetUserKey(h, spec, &key)) << std::hex << GetLastError();
     DWORD size = 0;
@@ -60,15 +61,16 @@ Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWOR
     return blob;
 }
 
-std::string EnrollmentPageMachine::RunPage(const std::string& page, const PageValues& values, int expectedStatus)
+std::string EnrollmentPageMachine::RunPage(const std::string& page, const PageValues& values,
+                                           int expectedStatus)
 {
     std::string script = (m_dir / page).string();
     std::ofstream(script) << Replaced(ReadText(kPages + "/" + page), values);
     std::string output;
-    int status = RunCommand(std::string("'") + QM_NPHOST + "' --machine '" + m_dir.string() + "' '" +
-                                QM_ENROLLMENT_PLUGIN + "' '" + script + "'",
+    int status = RunCommand(std::string("'") + QM_NPHOST + "' --machine '" + m_dir.string() +
+                                "' '" + QM_ENROLLMENT_PLUGIN + "' '" + script + "'",
                             &output);
-    EXPECT_EQ(expectedStatus, status) << output;
+    EXPECT_EQ(expectedStatus, status) << output << "page:\n" << ReadText(script);
     return output;
 }
 
@@ -76,7 +78,8 @@ std::string EnrollmentPageMachine::MachineState(const char16_t* provider)
 {
     std::string qmctl = std::string("'") + QM_QMCTL + "' --machine '" + m_dir.string() + "' ";
     std::string containers, store;
-    EXPECT_EQ(0, RunCommand(qmctl + "key containers '" + Utf8(provider) + "' --keys", &containers)) << containers;
+    EXPECT_EQ(0, RunCommand(qmctl + "key containers '" + Utf8(provider) + "' --keys", &containers))
+        << containers;
     EXPECT_EQ(0, RunCommand(qmctl + "store list user MY --keys", &store)) << store;
     return containers + "--- MY\n" + store;
 }

@@ -23,7 +23,7 @@ Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWOR
 
 class EnrollmentPageMachine : public RequestMachine
 {
-protected:
+  protected:
     // Runs one page of the page folder with its placeholders filled in; the page must end
     // with the status given.
     std::string RunPage(const std::string& page, const PageValues& values, int expectedStatus = 0);

@@ -71,7 +71,7 @@ struct Flow
 
 class EnrollmentPages : public EnrollmentPageMachine, public ::testing::WithParamInterface<Flow>
 {
-protected:
+  protected:
     std::string PemOfCertificateKey(const Bytes& der)
     {
         auto file = m_dir / "issued.der";

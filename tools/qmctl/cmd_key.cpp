@@ -216,7 +216,8 @@ int Containers(const Args& args)
                 {
                     const char* specName = spec == AT_KEYEXCHANGE ? "exchange" : "signature";
                     if (withKeys)
-                        keyLines.push_back(std::string(name.data()) + "\t" + specName + KeyFacts(key));
+                        keyLines.push_back(std::string(name.data()) + "\t" + specName +
+                                           KeyFacts(key));
                     else
                         line += std::string("\t") + specName;
                     CryptDestroyKey(key);
