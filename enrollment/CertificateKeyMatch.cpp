@@ -12,29 +12,6 @@
 
 namespace
 {
-// The certificate context of the bytes; the caller frees it.
-HRESULT DecodeCertificate(LPCWSTR lpwszOperation, const BYTE* pbCert, DWORD cbCert,
-                          PCCERT_CONTEXT* ppCertContext)
-{
-    if (!IsOneDerElement(pbCert, cbCert))
-    {
-        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check certificate length",
-                          u"not one complete DER element", NTE_BAD_DATA);
-        return NTE_BAD_DATA;
-    }
-    PCCERT_CONTEXT pCertContext =
-        CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert);
-    if (!pCertContext)
-    {
-        HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertCreateCertificateContext",
-                          u"NULL == pCertContext", hResult);
-        return hResult;
-    }
-    *ppCertContext = pCertContext;
-    return S_OK;
-}
-
 bool HasAlgorithm(PCCERT_CONTEXT pCertContext, LPCSTR lpszOid)
 {
     LPCSTR lpszKeyOid = pCertContext->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
@@ -97,12 +74,34 @@ bool SameSm2Key(const std::vector<BYTE>& keyBlob, PCCERT_CONTEXT pCertContext)
 }
 } // namespace
 
+HRESULT DecodeCertificateBytes(LPCWSTR lpwszOperation, const BYTE* pbCert, DWORD cbCert,
+                               PCCERT_CONTEXT* ppCertContext)
+{
+    if (!IsOneDerElement(pbCert, cbCert))
+    {
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"Check certificate length",
+                          u"not one complete DER element", NTE_BAD_DATA);
+        return NTE_BAD_DATA;
+    }
+    PCCERT_CONTEXT pCertContext =
+        CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert);
+    if (!pCertContext)
+    {
+        HRESULT hResult = HResultOfFailedCallKeepCustomer();
+        TRACE_STEP_FAILED(SOURCE_UNIT, lpwszOperation, u"CertCreateCertificateContext",
+                          u"NULL == pCertContext", hResult);
+        return hResult;
+    }
+    *ppCertContext = pCertContext;
+    return S_OK;
+}
+
 HRESULT CheckDeliveredCertificate(const BYTE* pbCert, DWORD cbCert, bool bSm2)
 {
     static const WCHAR s_wszName[] = u"CheckDeliveredCertificate";
     TraceHelper trace(s_wszName);
     PCCERT_CONTEXT pCertContext = nullptr;
-    HRESULT hResult = DecodeCertificate(s_wszName, pbCert, cbCert, &pCertContext);
+    HRESULT hResult = DecodeCertificateBytes(s_wszName, pbCert, cbCert, &pCertContext);
     if (FAILED(hResult))
     {
         return hResult;
@@ -122,7 +121,7 @@ HRESULT CheckCertificateOfKey(HCRYPTKEY hKey, const BYTE* pbCert, DWORD cbCert)
     static const WCHAR s_wszName[] = u"CheckCertificateOfKey";
     TraceHelper trace(s_wszName);
     PCCERT_CONTEXT pCertContext = nullptr;
-    HRESULT hResult = DecodeCertificate(s_wszName, pbCert, cbCert, &pCertContext);
+    HRESULT hResult = DecodeCertificateBytes(s_wszName, pbCert, cbCert, &pCertContext);
     if (FAILED(hResult))
     {
         return hResult;

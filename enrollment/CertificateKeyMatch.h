@@ -5,6 +5,12 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+// The certificate context of the bytes (the caller frees it): NTE_BAD_DATA when they are not
+// one complete DER element, the decoder's error when they are no certificate. Failures are
+// traced under the operation's name.
+HRESULT DecodeCertificateBytes(LPCWSTR lpwszOperation, const BYTE* pbCert, DWORD cbCert,
+                               PCCERT_CONTEXT* ppCertContext);
+
 // S_OK when the bytes are one certificate whose key is RSA (bSm2 false) or an EC key (SM2).
 // Not one complete DER element: NTE_BAD_DATA; no certificate: the decoder's error; a key of
 // the other algorithm: E_IMPORT_ENCRYPT_CERT.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "CertificateKeyMatch.h"
 #include "HResult.h"
 #include "Trace.h"
 
@@ -59,17 +60,13 @@ CPersonalStoreEntry::~CPersonalStoreEntry()
 HRESULT CPersonalStoreEntry::Save(const BYTE* pbCert, DWORD cbCert)
 {
     static const WCHAR s_wszName[] = u"CPersonalStoreEntry::Save";
-    m_pCertContext =
-        CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pbCert, cbCert);
-    if (!m_pCertContext)
+    HRESULT hResult = DecodeCertificateBytes(s_wszName, pbCert, cbCert, &m_pCertContext);
+    if (FAILED(hResult))
     {
-        HRESULT hResult = HResultOfFailedCallKeepCustomer();
-        TRACE_STEP_FAILED(SOURCE_UNIT, s_wszName, u"CertCreateCertificateContext",
-                          u"NULL == pCertContext", hResult);
         return hResult;
     }
     HCERTSTORE hStore = nullptr;
-    HRESULT hResult = OpenPersonalStore(s_wszName, &hStore);
+    hResult = OpenPersonalStore(s_wszName, &hStore);
     if (FAILED(hResult))
     {
         return hResult;

@@ -97,6 +97,34 @@ class ImportFailures : public EnrollmentPageMachine, public ::testing::WithParam
         std::string output = RunCalls(road, call);
         EXPECT_EQ("true", Line(output, label)) << output;
     }
+
+    struct Refusal
+    {
+        const char* name;
+        std::u16string delivery;
+        std::string certificate;
+        const char* error;
+    };
+    // Each delivery refused with nothing changed; then the good one still goes in, and the
+    // container's exchange key is the delivered key.
+    void ExpectRefusalsThenTheGoodImport(const Road& road, const Request& request,
+                                         const std::vector<Refusal>& refusals,
+                                         const std::u16string& goodText,
+                                         const Bytes& goodCertificate, EVP_PKEY* deliveredKey)
+    {
+        for (const Refusal& r : refusals)
+        {
+            SCOPED_TRACE(r.name);
+            ExpectRefusedAndNothingChanged(
+                road, "encrypt",
+                EncryptCall("encrypt", r.delivery, r.certificate, request.container), r.error);
+        }
+        ExpectDone(
+            road, "encrypt",
+            EncryptCall("encrypt", goodText, Utf8(Base64Text(goodCertificate)), request.container));
+        Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
+        EXPECT_TRUE(SamePublicKey(deliveredKey, now.get()));
+    }
 };
 
 using EncryptImportFailures = ImportFailures;
@@ -113,33 +141,17 @@ TEST_P(EncryptImportFailures, SoftwareRoadChecksTheDeliveryBeforeTheContainerCha
     RsaDelivery good = MakeRsaDelivery(exchange, road.bits, spec);
     Pkey other = NewRsaKey(road.bits);
     Bytes der = PrivateKeyBytes(good.key.get());
-    const struct
-    {
-        const char* name;
-        std::u16string delivery;
-        std::string certificate;
-        const char* error;
-    } cases[] = {
-        {"certificate text that is not a certificate", good.text, kNotACertificate, kBadTag},
-        {"certificate of another key", good.text, CertText(other.get(), spec), kImportFailed},
-        {"private key the reader cannot parse",
-         RsaDeliveryText(exchange, Bytes(der.begin(), der.begin() + der.size() / 2)),
-         Utf8(Base64Text(good.certificate)), kImportFailed},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(
-            road, "encrypt", EncryptCall("encrypt", c.delivery, c.certificate, request.container),
-            c.error);
-    }
-
-    // The same delivery still opens: the temporary key is still there.
-    ExpectDone(
-        road, "encrypt",
-        EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
-    Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
-    EXPECT_TRUE(SamePublicKey(good.key.get(), now.get()));
+    // After the refusals the same delivery still opens: the temporary key is still there.
+    ExpectRefusalsThenTheGoodImport(
+        road, request,
+        {
+            {"certificate text that is not a certificate", good.text, kNotACertificate, kBadTag},
+            {"certificate of another key", good.text, CertText(other.get(), spec), kImportFailed},
+            {"private key the reader cannot parse",
+             RsaDeliveryText(exchange, Bytes(der.begin(), der.begin() + der.size() / 2)),
+             Utf8(Base64Text(good.certificate)), kImportFailed},
+        },
+        good.text, good.certificate, good.key.get());
     // The certificate is in MY linked to the exchange key, or on the token's key.
     std::string state = MachineState(road.provider);
     if (road.provider == kEnhanced)
@@ -165,27 +177,13 @@ TEST_F(ImportFailures, EnvelopeRoadChecksTheCertificateBeforeTheTokenOpensTheEnv
     CertSpec spec;
     Sm2Delivery good = MakeSm2Delivery(exchange, spec, false);
     Pkey rsa = NewRsaKey(2048);
-    const struct
-    {
-        const char* name;
-        std::string certificate;
-        const char* error;
-    } cases[] = {
-        {"certificate text that is not a certificate", kNotACertificate, kBadTag},
-        {"certificate of an RSA key", CertText(rsa.get(), spec), kImportFailed},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        ExpectRefusedAndNothingChanged(
-            road, "encrypt", EncryptCall("encrypt", good.text, c.certificate, request.container),
-            c.error);
-    }
-    ExpectDone(
-        road, "encrypt",
-        EncryptCall("encrypt", good.text, Utf8(Base64Text(good.certificate)), request.container));
-    Pkey now = PublicKeyOfBlob(PublicBlob(road.provider, request.wcontainer, AT_KEYEXCHANGE));
-    EXPECT_TRUE(SamePublicKey(good.key.get(), now.get()));
+    ExpectRefusalsThenTheGoodImport(
+        road, request,
+        {
+            {"certificate text that is not a certificate", good.text, kNotACertificate, kBadTag},
+            {"certificate of an RSA key", good.text, CertText(rsa.get(), spec), kImportFailed},
+        },
+        good.text, good.certificate, good.key.get());
 }
 
 TEST_P(SignImportFailures, OnlyTheCertificateOfTheContainersKeyIsBound)
