@@ -57,27 +57,6 @@ HCRYPTPROV OpenContainer(const char16_t* provider, const std::u16string& name)
     return h;
 }
 
-// The certificate on a token key (KP_CERTIFICATE), empty when there is none.
-Bytes KeyCertificate(const char16_t* provider, const std::u16string& container, DWORD spec)
-{
-    HCRYPTPROV h = OpenContainer(provider, container);
-    HCRYPTKEY key = 0;
-    Bytes cert;
-    if (CryptGetUserKey(h, spec, &key))
-    {
-        DWORD size = 0;
-        if (CryptGetKeyParam(key, KP_CERTIFICATE, nullptr, &size, 0))
-        {
-            cert.resize(size);
-            CryptGetKeyParam(key, KP_CERTIFICATE, cert.data(), &size, 0);
-            cert.resize(size);
-        }
-        CryptDestroyKey(key);
-    }
-    CryptReleaseContext(h, 0);
-    return cert;
-}
-
 struct StoreEntry
 {
     Bytes der;

@@ -44,23 +44,6 @@ std::vector<std::string> Lines(const std::string& output, const std::string& key
     return found;
 }
 
-Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWORD spec)
-{
-    HCRYPTPROV h = 0;
-    EXPECT_TRUE(CryptAcquireContextW(&h, container.c_str(), provider, PROV_RSA_FULL, 0))
-        << std::hex << GetLastError();
-    HCRYPTKEY key = 0;
-    EXPECT_TRUE(CryptGetUserKey(h, spec, &key)) << std::hex << GetLastError();
-    DWORD size = 0;
-    EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size));
-    Bytes blob(size);
-    EXPECT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, blob.data(), &size));
-    blob.resize(size);
-    CryptDestroyKey(key);
-    CryptReleaseContext(h, 0);
-    return blob;
-}
-
 std::string EnrollmentPageMachine::RunPage(const std::string& page, const PageValues& values,
                                            int expectedStatus)
 {

@@ -18,9 +18,6 @@ std::string Replaced(std::string text, const PageValues& values);
 std::string Line(const std::string& output, const std::string& key);
 std::vector<std::string> Lines(const std::string& output, const std::string& key);
 
-// The container key's PUBLICKEYBLOB, read through the provider.
-Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWORD spec);
-
 class EnrollmentPageMachine : public RequestMachine
 {
   protected:

@@ -17,24 +17,6 @@ namespace
 const char16_t kEnhanced[] = u"Microsoft Enhanced Cryptographic Provider v1.0";
 const std::string kPages = QM_ENROLLMENT_PAGES;
 
-Bytes KeyCertificate(const char16_t* provider, const std::u16string& container, DWORD spec)
-{
-    HCRYPTPROV h = 0;
-    EXPECT_TRUE(CryptAcquireContextW(&h, container.c_str(), provider, PROV_RSA_FULL, 0));
-    HCRYPTKEY key = 0;
-    Bytes cert;
-    DWORD size = 0;
-    if (CryptGetUserKey(h, spec, &key) && CryptGetKeyParam(key, KP_CERTIFICATE, nullptr, &size, 0))
-    {
-        cert.resize(size);
-        CryptGetKeyParam(key, KP_CERTIFICATE, cert.data(), &size, 0);
-    }
-    if (key)
-        CryptDestroyKey(key);
-    CryptReleaseContext(h, 0);
-    return cert;
-}
-
 // Key spec of the store certificate linked to the container, 0 when it is not in "MY".
 DWORD StoreKeySpec(const Bytes& der, const std::u16string& container)
 {

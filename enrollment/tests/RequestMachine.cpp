@@ -73,11 +73,35 @@ void RequestMachine::TearDown()
     std::filesystem::remove_all(m_dir, ec);
 }
 
-bool RequestMachine::ContainerExists(const char16_t* provider, const std::u16string& container)
+namespace
+{
+bool OpenContainer(const char16_t* provider, const std::u16string& container, HCRYPTPROV* h)
 {
     DWORD type = std::u16string(provider) == MS_ENH_RSA_AES_PROV_W ? PROV_RSA_AES : PROV_RSA_FULL;
+    return CryptAcquireContextW(h, container.c_str(), provider, type, 0);
+}
+
+// A key parameter or export in the two calls of CryptoAPI: the size, then the bytes.
+template <typename Read> Bytes ReadSized(Read read)
+{
+    DWORD size = 0;
+    Bytes data;
+    if (read(nullptr, &size))
+    {
+        data.resize(size);
+        if (read(data.data(), &size))
+            data.resize(size);
+        else
+            data.clear();
+    }
+    return data;
+}
+} // namespace
+
+bool RequestMachine::ContainerExists(const char16_t* provider, const std::u16string& container)
+{
     HCRYPTPROV h = 0;
-    if (!CryptAcquireContextW(&h, container.c_str(), provider, type, 0))
+    if (!OpenContainer(provider, container, &h))
         return false;
     CryptReleaseContext(h, 0);
     return true;
@@ -86,9 +110,8 @@ bool RequestMachine::ContainerExists(const char16_t* provider, const std::u16str
 bool RequestMachine::HasKey(const char16_t* provider, const std::u16string& container,
                             DWORD keySpec)
 {
-    DWORD type = std::u16string(provider) == MS_ENH_RSA_AES_PROV_W ? PROV_RSA_AES : PROV_RSA_FULL;
     HCRYPTPROV h = 0;
-    if (!CryptAcquireContextW(&h, container.c_str(), provider, type, 0))
+    if (!OpenContainer(provider, container, &h))
         return false;
     HCRYPTKEY k = 0;
     bool has = CryptGetUserKey(h, keySpec, &k);
@@ -96,6 +119,39 @@ bool RequestMachine::HasKey(const char16_t* provider, const std::u16string& cont
         CryptDestroyKey(k);
     CryptReleaseContext(h, 0);
     return has;
+}
+
+Bytes RequestMachine::PublicBlob(const char16_t* provider, const std::u16string& container,
+                                 DWORD keySpec)
+{
+    HCRYPTPROV h = 0;
+    EXPECT_TRUE(OpenContainer(provider, container, &h)) << std::hex << GetLastError();
+    HCRYPTKEY key = 0;
+    EXPECT_TRUE(CryptGetUserKey(h, keySpec, &key)) << std::hex << GetLastError();
+    Bytes blob = ReadSized([&](BYTE* data, DWORD* size)
+                           { return CryptExportKey(key, 0, PUBLICKEYBLOB, 0, data, size); });
+    EXPECT_FALSE(blob.empty()) << std::hex << GetLastError();
+    if (key)
+        CryptDestroyKey(key);
+    CryptReleaseContext(h, 0);
+    return blob;
+}
+
+Bytes RequestMachine::KeyCertificate(const char16_t* provider, const std::u16string& container,
+                                     DWORD keySpec)
+{
+    HCRYPTPROV h = 0;
+    EXPECT_TRUE(OpenContainer(provider, container, &h)) << std::hex << GetLastError();
+    HCRYPTKEY key = 0;
+    Bytes cert;
+    if (CryptGetUserKey(h, keySpec, &key))
+    {
+        cert = ReadSized([&](BYTE* data, DWORD* size)
+                         { return CryptGetKeyParam(key, KP_CERTIFICATE, data, size, 0); });
+        CryptDestroyKey(key);
+    }
+    CryptReleaseContext(h, 0);
+    return cert;
 }
 
 Bytes RequestMachine::RequestDer(const std::string& base64)

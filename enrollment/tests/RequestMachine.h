@@ -27,6 +27,12 @@ class RequestMachine : public ::testing::Test
     static bool ContainerExists(const char16_t* provider, const std::u16string& container);
     // The key of a specification in the container, or 0 when there is none.
     static bool HasKey(const char16_t* provider, const std::u16string& container, DWORD keySpec);
+    // The container key's PUBLICKEYBLOB; the container and key must exist.
+    static Bytes PublicBlob(const char16_t* provider, const std::u16string& container, DWORD keySpec);
+    // The certificate on the container's key (KP_CERTIFICATE), empty when there is none; the
+    // container must exist.
+    static Bytes KeyCertificate(const char16_t* provider, const std::u16string& container,
+                                DWORD keySpec);
 
     // The DER of a request text (CR LF every 64 characters), with its form checked.
     static Bytes RequestDer(const std::string& base64);
