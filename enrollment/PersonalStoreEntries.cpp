@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CertificateKeyMatch.h"
+#include "CertificateListing.h"
 #include "HResult.h"
 #include "Trace.h"
 
@@ -27,21 +28,18 @@ HRESULT OpenPersonalStore(LPCWSTR lpwszOperation, HCERTSTORE* phStore)
 bool IsLinkedTo(PCCERT_CONTEXT pCertContext, const std::u16string& wstrCSPName,
                 const std::u16string& wstrContainerName)
 {
+    BYTE* pbInfo = nullptr;
     DWORD cbInfo = 0;
-    if (!CertGetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, nullptr,
-                                           &cbInfo))
+    if (FAILED(GetCertificateContextProperty(&cbInfo, pCertContext, &pbInfo)))
     {
         return false;
     }
-    std::vector<BYTE> info(cbInfo);
-    if (!CertGetCertificateContextProperty(pCertContext, CERT_KEY_PROV_INFO_PROP_ID, info.data(),
-                                           &cbInfo))
-    {
-        return false;
-    }
-    const auto* pInfo = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info.data());
-    return pInfo->pwszContainerName && pInfo->pwszProvName &&
-           wstrContainerName == pInfo->pwszContainerName && wstrCSPName == pInfo->pwszProvName;
+    const auto* pInfo = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(pbInfo);
+    bool bLinked = pInfo->pwszContainerName && pInfo->pwszProvName &&
+                   wstrContainerName == pInfo->pwszContainerName &&
+                   wstrCSPName == pInfo->pwszProvName;
+    delete[] pbInfo;
+    return bLinked;
 }
 } // namespace
 
