@@ -159,27 +159,28 @@ int Providers()
     }
 }
 
-// SHA-1 of a key's PUBLICKEYBLOB and of the certificate on it (KP_CERTIFICATE, "-" when
-// there is none), in hex.
+// The certificate on the key (KP_CERTIFICATE), empty when there is none.
+qm::cspkit::Bytes KeyCertificate(HCRYPTKEY key)
+{
+    DWORD size = 0;
+    qm::cspkit::Bytes der;
+    if (CryptGetKeyParam(key, KP_CERTIFICATE, nullptr, &size, 0))
+    {
+        der.resize(size);
+        if (CryptGetKeyParam(key, KP_CERTIFICATE, der.data(), &size, 0))
+            der.resize(size);
+        else
+            der.clear();
+    }
+    return der;
+}
+
+// SHA-1 of a key's PUBLICKEYBLOB and of the certificate on it, in hex ("-" for none).
 std::string KeyFacts(HCRYPTKEY key)
 {
     std::string facts;
-    for (bool certificate : {false, true})
-    {
-        DWORD size = 0;
-        std::vector<BYTE> data;
-        bool ok = certificate ? CryptGetKeyParam(key, KP_CERTIFICATE, nullptr, &size, 0)
-                              : CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size);
-        if (ok)
-        {
-            data.resize(size);
-            ok = certificate ? CryptGetKeyParam(key, KP_CERTIFICATE, data.data(), &size, 0)
-                             : CryptExportKey(key, 0, PUBLICKEYBLOB, 0, data.data(), &size);
-        }
-        data.resize(ok ? size : 0);
-        facts += "\t";
-        facts += ok ? Sha1Hex(Bytes(data.begin(), data.end())) : "-";
-    }
+    for (const qm::cspkit::Bytes& data : {PublicBlob(key), KeyCertificate(key)})
+        facts += "\t" + (data.empty() ? std::string("-") : Sha1Hex(data));
     return facts;
 }
 
