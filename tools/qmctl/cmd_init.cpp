@@ -108,36 +108,26 @@ std::string EnsureCertificateStores(HKEY root, const std::string& hive, const ch
     return "";
 }
 
-LSTATUS EnsureFact(const Fact& fact)
+// Writes the value unless the key has it already; a value that cannot be read is an error.
+LSTATUS SetValueIfMissing(const std::u16string& path, const char16_t* name, DWORD type,
+                          const std::u16string& data)
 {
     HKEY key = nullptr;
-    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fact.key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                 nullptr, &key, nullptr);
+    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                 KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
     if (st != ERROR_SUCCESS)
         return st;
-    st = RegQueryValueExW(key, fact.name, nullptr, nullptr, nullptr, nullptr);
+    st = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr);
     if (st == ERROR_FILE_NOT_FOUND)
-    {
-        std::u16string value = fact.value;
-        st = RegSetValueExW(key, fact.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            DWORD((value.size() + 1) * sizeof(char16_t)));
-    }
-    RegCloseKey(key);
-    return st;
-}
-
-LSTATUS SetValue(const std::u16string& path, const char16_t* name, DWORD type, const std::u16string& data)
-{
-    HKEY key = nullptr;
-    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                 nullptr, &key, nullptr);
-    if (st != ERROR_SUCCESS)
-        return st;
-    if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
         st = RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
                             DWORD((data.size() + 1) * sizeof(char16_t)));
     RegCloseKey(key);
     return st;
+}
+
+LSTATUS EnsureFact(const Fact& fact)
+{
+    return SetValueIfMissing(fact.key, fact.name, REG_SZ, fact.value);
 }
 
 // The account and its shell, unless the machine already has a session of its own.
@@ -153,13 +143,13 @@ std::string EnsureLoggedOnUser()
     const std::u16string user = Utf16(UserName());
     const std::u16string account = std::u16string(kUsersKey) + user;
     const std::u16string groups(kUserGroups, sizeof(kUserGroups) / sizeof(char16_t) - 1);
-    LSTATUS st = SetValue(account, u"Sid", REG_SZ, kUserSid);
+    LSTATUS st = SetValueIfMissing(account, u"Sid", REG_SZ, kUserSid);
     if (st == ERROR_SUCCESS)
-        st = SetValue(account, u"LocalGroups", REG_MULTI_SZ, groups);
+        st = SetValueIfMissing(account, u"LocalGroups", REG_MULTI_SZ, groups);
     if (st == ERROR_SUCCESS)
-        st = SetValue(kShellKey, u"ExeFile", REG_SZ, u"explorer.exe");
+        st = SetValueIfMissing(kShellKey, u"ExeFile", REG_SZ, u"explorer.exe");
     if (st == ERROR_SUCCESS)
-        st = SetValue(kShellKey, u"User", REG_SZ, user);
+        st = SetValueIfMissing(kShellKey, u"User", REG_SZ, user);
     return st == ERROR_SUCCESS ? "" : "the logged-on user " + UserName() + ": " + StatusText(st);
 }
 
