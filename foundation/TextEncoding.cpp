@@ -41,17 +41,17 @@ __attribute__((no_sanitize_address)) size_t WideLength(LPCWSTR lpwsz)
     }
     return (size_t)(p - lpwsz);
 }
-} // namespace
 
-size_t WideTextLength(LPCWSTR lpwszText)
-{
-    return lpwszText ? WideLength(lpwszText) : 0;
-}
-
-namespace
-{
+// Each UTF-16 unit becomes at most three UTF-8 bytes: a buffer of that size is converted into
+// in one pass. Its pages beyond the text are never touched, so a large text costs no more
+// memory than its exact size.
 HRESULT ConvertUTF16ToUTF8(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
 {
+    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
+    {
+        TraceResult(E_POINTER, u"Check parameter");
+        return E_POINTER;
+    }
     if (cchText >= 0x7FFFFFFF)
     {
         TraceResult(E_OUTOFMEMORY, u"New Memory");
@@ -101,28 +101,15 @@ HRESULT ConvertUTF16ToUTF8(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, D
 }
 } // namespace
 
-// Each UTF-16 unit becomes at most three UTF-8 bytes: a buffer of that size is converted into
-// in one pass. Its pages beyond the text are never touched, so a large text costs no more
-// memory than its exact size.
 HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
 {
     TraceHelper trace(u"UTF16ToUTF8");
-    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
-    {
-        TraceResult(E_POINTER, u"Check parameter");
-        return E_POINTER;
-    }
-    return ConvertUTF16ToUTF8(lpwszText, WideLength(lpwszText), ppszUTF8, pcbUTF8);
+    return ConvertUTF16ToUTF8(lpwszText, lpwszText ? WideLength(lpwszText) : 0, ppszUTF8, pcbUTF8);
 }
 
 HRESULT UTF16ToUTF8N(LPCWSTR lpwszText, size_t cchText, LPSTR* ppszUTF8, DWORD* pcbUTF8)
 {
     TraceHelper trace(u"UTF16ToUTF8");
-    if (!lpwszText || !ppszUTF8 || !pcbUTF8)
-    {
-        TraceResult(E_POINTER, u"Check parameter");
-        return E_POINTER;
-    }
     return ConvertUTF16ToUTF8(lpwszText, cchText, ppszUTF8, pcbUTF8);
 }
 

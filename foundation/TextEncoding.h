@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-// Length of a zero-terminated wide text, read a block at a time.
-size_t WideTextLength(LPCWSTR lpwszText);
 // Outputs are array-new buffers the caller frees with delete[]; lengths exclude the terminator.
 HRESULT UTF16ToUTF8(LPCWSTR lpwszText, LPSTR* ppszUTF8, DWORD* pcbUTF8);
 // The same for a text whose length (without a zero inside it) is known.

@@ -81,7 +81,6 @@ HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult
     char* pszResult = nullptr;
     int cbResult = 0;
     HRESULT hResult = S_OK;
-    bool bAllocated = true;
     {
         TraceHelper trace(u"UTF16ToUTF8");
         if (cchResult >= 0x7FFFFFFF)
@@ -110,7 +109,6 @@ HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult
                     }
                 }
             }
-            bAllocated = pszResult != nullptr;
         }
         TraceResult(hResult, u"WideCharToMultiByte - get value");
     }
@@ -121,8 +119,9 @@ HRESULT PlaceWideResult(LPCWSTR lpwszHandler, LPCWSTR lpwszStep, BSTR bstrResult
     }
     TraceStepSucceeded(lpwszHandler, lpwszStep);
     {
+        // An empty text gets its block here; a longer one that got none fails below.
         TraceHelper trace(u"ConvertStringToNPVariant");
-        if (!pszResult && bAllocated)
+        if (!cchResult)
         {
             pszResult = static_cast<char*>(NPN_MemAlloc(1));
         }

@@ -23,12 +23,18 @@ bool SmIsSm2Key(const SM_EC_KEYDATA *pKey)
 namespace
 {
 
-void *NewKey(void *pvProvCtx)
+// An empty key in the library context that its other-curve keys are held in.
+SM_EC_KEYDATA *AllocKey(OSSL_LIB_CTX *pLibCtx)
 {
     SM_EC_KEYDATA *pKey = static_cast<SM_EC_KEYDATA *>(OPENSSL_zalloc(sizeof(SM_EC_KEYDATA)));
     if (pKey)
-        pKey->pLibCtx = SmLibCtx(pvProvCtx);
+        pKey->pLibCtx = pLibCtx;
     return pKey;
+}
+
+void *NewKey(void *pvProvCtx)
+{
+    return AllocKey(SmLibCtx(pvProvCtx));
 }
 
 void FreeKey(void *pv)
@@ -207,6 +213,15 @@ struct SM_EC_GEN_CTX
     EVP_PKEY_CTX *pStockCtx;
 };
 
+void GenCleanup(void *pvGen)
+{
+    SM_EC_GEN_CTX *pGen = static_cast<SM_EC_GEN_CTX *>(pvGen);
+    if (!pGen)
+        return;
+    EVP_PKEY_CTX_free(pGen->pStockCtx);
+    OPENSSL_free(pGen);
+}
+
 void *GenInit(void *pvProvCtx, int nSelection, const OSSL_PARAM rgParams[])
 {
     SM_EC_GEN_CTX *pGen = static_cast<SM_EC_GEN_CTX *>(OPENSSL_zalloc(sizeof(SM_EC_GEN_CTX)));
@@ -220,8 +235,7 @@ void *GenInit(void *pvProvCtx, int nSelection, const OSSL_PARAM rgParams[])
         (bKeyPair ? EVP_PKEY_keygen_init(pGen->pStockCtx) : EVP_PKEY_paramgen_init(pGen->pStockCtx)) != 1 ||
         (rgParams && EVP_PKEY_CTX_set_params(pGen->pStockCtx, rgParams) != 1))
     {
-        EVP_PKEY_CTX_free(pGen->pStockCtx);
-        OPENSSL_free(pGen);
+        GenCleanup(pGen);
         return nullptr;
     }
     return pGen;
@@ -236,8 +250,7 @@ void *GenInitSm2(void *pvProvCtx, int nSelection, const OSSL_PARAM rgParams[])
     if (pGen && (EVP_PKEY_CTX_set_params(pGen->pStockCtx, rgGroup) != 1 ||
                  (rgParams && EVP_PKEY_CTX_set_params(pGen->pStockCtx, rgParams) != 1)))
     {
-        EVP_PKEY_CTX_free(pGen->pStockCtx);
-        OPENSSL_free(pGen);
+        GenCleanup(pGen);
         return nullptr;
     }
     return pGen;
@@ -284,7 +297,7 @@ void *Gen(void *pvGen, OSSL_CALLBACK *, void *)
     EVP_PKEY *pStock = nullptr;
     if (EVP_PKEY_generate(pGen->pStockCtx, &pStock) != 1)
         return nullptr;
-    SM_EC_KEYDATA *pKey = static_cast<SM_EC_KEYDATA *>(OPENSSL_zalloc(sizeof(SM_EC_KEYDATA)));
+    SM_EC_KEYDATA *pKey = AllocKey(pGen->pLibCtx);
     struct CArg
     {
         SM_EC_KEYDATA *pKey;
@@ -300,7 +313,6 @@ void *Gen(void *pvGen, OSSL_CALLBACK *, void *)
         FreeKey(pKey);
         return nullptr;
     }
-    pKey->pLibCtx = pGen->pLibCtx;
     if (SmIsSm2Key(pKey))
         EVP_PKEY_free(pStock);
     else
@@ -308,26 +320,13 @@ void *Gen(void *pvGen, OSSL_CALLBACK *, void *)
     return pKey;
 }
 
-void GenCleanup(void *pvGen)
-{
-    SM_EC_GEN_CTX *pGen = static_cast<SM_EC_GEN_CTX *>(pvGen);
-    if (!pGen)
-        return;
-    EVP_PKEY_CTX_free(pGen->pStockCtx);
-    OPENSSL_free(pGen);
-}
-
 void *Dup(const void *pv, int)
 {
     const SM_EC_KEYDATA *pKey = static_cast<const SM_EC_KEYDATA *>(pv);
-    SM_EC_KEYDATA *pNew = static_cast<SM_EC_KEYDATA *>(OPENSSL_zalloc(sizeof(SM_EC_KEYDATA)));
-    if (!pKey || !pNew)
-    {
-        OPENSSL_free(pNew);
+    SM_EC_KEYDATA *pNew = pKey ? AllocKey(pKey->pLibCtx) : nullptr;
+    if (!pNew)
         return nullptr;
-    }
     pNew->nNid = pKey->nNid;
-    pNew->pLibCtx = pKey->pLibCtx;
     bool bOk = true;
     if (pKey->pGroup)
         bOk = (pNew->pGroup = EC_GROUP_dup(pKey->pGroup)) != nullptr;

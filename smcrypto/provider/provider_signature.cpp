@@ -164,17 +164,23 @@ enum class SM_SIG_OP
     Verify,
 };
 
+// A new key, if given, replaces the old one and its library operation; true when the key is on
+// another curve, one the library holds.
+bool TakeKey(SM2_SIG_CTX *pCtx, void *pvKey)
+{
+    if (pvKey)
+    {
+        pCtx->pKey = static_cast<SM_EC_KEYDATA *>(pvKey);
+        DropStock(pCtx);
+    }
+    return !SmIsSm2Key(pCtx->pKey) && pCtx->pKey && pCtx->pKey->pStock;
+}
+
 // SM2 keys are ours; keys on other curves get the library's ECDSA over the key it holds.
 int Init(void *pv, void *pvKey, const OSSL_PARAM rgParams[], SM_SIG_OP op)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
-    SM_EC_KEYDATA *pKey = static_cast<SM_EC_KEYDATA *>(pvKey);
-    if (pKey)
-    {
-        pCtx->pKey = pKey;
-        DropStock(pCtx);
-    }
-    if (!SmIsSm2Key(pCtx->pKey) && pCtx->pKey && pCtx->pKey->pStock)
+    if (TakeKey(pCtx, pvKey))
     {
         if (!pCtx->pStock)
         {
@@ -268,13 +274,7 @@ int Verify(void *pv, const unsigned char *pbSig, size_t cbSig, const unsigned ch
 int DigestInit(void *pv, const char *pszMd, void *pvKey, const OSSL_PARAM rgParams[], SM_SIG_OP op)
 {
     SM2_SIG_CTX *pCtx = static_cast<SM2_SIG_CTX *>(pv);
-    SM_EC_KEYDATA *pKey = static_cast<SM_EC_KEYDATA *>(pvKey);
-    if (pKey)
-    {
-        pCtx->pKey = pKey;
-        DropStock(pCtx);
-    }
-    if (!SmIsSm2Key(pCtx->pKey) && pCtx->pKey && pCtx->pKey->pStock)
+    if (TakeKey(pCtx, pvKey))
     {
         EVP_MD_CTX_free(pCtx->pStockMd);
         pCtx->pStockMd = EVP_MD_CTX_new();

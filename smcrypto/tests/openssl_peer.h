@@ -49,6 +49,7 @@ SM2_TEST_KEY Sm2KeyOf(int nNid, const char *pszHexD);
 PkeyPtr PeerSm2Key(const SM2_TEST_KEY &key, bool bPrivate);
 
 // OpenSSL's SM2: sign/verify the digest e as given; digest-sign/verify with Z of user ID id.
+// The digest's verification is the key type's own: ECDSA for an EC key on another curve.
 Bytes PeerSm2SignDigest(EVP_PKEY *pKey, const Bytes &vbE);
 bool PeerSm2VerifyDigest(EVP_PKEY *pKey, const Bytes &vbE, const Bytes &vbDer);
 Bytes PeerSm2SignMessage(EVP_PKEY *pKey, const Bytes &vbId, const Bytes &vbMsg);
