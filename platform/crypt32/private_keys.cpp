@@ -196,8 +196,9 @@ QMAPI BOOL WINAPI CryptExportPublicKeyInfo(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryp
                                       pInfo, pcbInfo);
 }
 
-// An RSA public key of a certificate into a provider: the key decoded into a PUBLICKEYBLOB
-// of an exchange key (the algorithm Windows finds for szOID_RSA_RSA) and imported.
+// An RSA public key of a certificate into a provider: the key decoded into a PUBLICKEYBLOB,
+// which the decoder makes an exchange key's (the algorithm Windows finds for szOID_RSA_RSA),
+// and imported.
 QMAPI BOOL WINAPI CryptImportPublicKeyInfo(HCRYPTPROV hCryptProv, DWORD dwCertEncodingType,
                                            PCERT_PUBLIC_KEY_INFO pInfo, HCRYPTKEY* phKey)
 {
@@ -216,9 +217,5 @@ QMAPI BOOL WINAPI CryptImportPublicKeyInfo(HCRYPTPROV hCryptProv, DWORD dwCertEn
                              pInfo->PublicKey.cbData, 0, nullptr, blob.data(), &cb))
         return FALSE;
     blob.resize(cb);
-    BLOBHEADER head{};
-    std::memcpy(&head, blob.data(), sizeof head);
-    head.aiKeyAlg = CALG_RSA_KEYX;
-    std::memcpy(blob.data(), &head, sizeof head);
     return CryptImportKey(hCryptProv, blob.data(), static_cast<DWORD>(blob.size()), 0, 0, phKey);
 }

@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include <cstring>
-#include <map>
 #include <mutex>
 
 #include "envelopes.h"
@@ -130,64 +129,9 @@ DWORD OpenRsaEnvelope(CProv& prov, const Envelope& e, RsaKey* key)
         return DWORD(NTE_BAD_DATA);
     return 0;
 }
-
-// SM3 over data is the message digest of the SM2 key that signs, which is known only at
-// CPSignHash. In a container whose two keys are SM2 the hash begins with the signature key's
-// Z, and a second digest, begun with the exchange key's Z, follows the same data.
-struct COtherDigest
-{
-    DWORD spec = 0;
-    std::unique_ptr<HashObject> hash;
-};
-std::mutex g_otherLock;
-std::map<HCRYPTHASH, COtherDigest> g_otherDigests;
-
-void ForgetOtherDigest(HCRYPTHASH hHash)
-{
-    std::lock_guard lock(g_otherLock);
-    g_otherDigests.erase(hHash);
-}
 } // namespace
 
-// The common entry points but those of hashes, which also keep the other key's digest.
-QMAPI BOOL WINAPI CPReleaseContext(HCRYPTPROV hProv, DWORD dwFlags)
-{
-    return g_module.ReleaseContext(hProv, dwFlags);
-}
-QMAPI BOOL WINAPI CPSetProvParam(HCRYPTPROV hProv, DWORD, const BYTE*, DWORD)
-{
-    return g_module.SetProvParam(hProv);
-}
-QMAPI BOOL WINAPI CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey)
-{
-    return g_module.DestroyKey(hProv, hKey);
-}
-QMAPI BOOL WINAPI CPGetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
-                                 DWORD* pdwDataLen, DWORD dwFlags)
-{
-    return g_module.GetHashParam(hProv, hHash, dwParam, pbData, pdwDataLen, dwFlags);
-}
-QMAPI BOOL WINAPI CPSetHashParam(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwParam,
-                                 const BYTE* pbData, DWORD dwFlags)
-{
-    if (!g_module.SetHashParam(hProv, hHash, dwParam, pbData, dwFlags))
-        return FALSE;
-    // A digest given as a value is signed as given, by either key.
-    if (dwParam == HP_HASHVAL)
-        ForgetOtherDigest(hHash);
-    return TRUE;
-}
-QMAPI BOOL WINAPI CPDestroyHash(HCRYPTPROV hProv, HCRYPTHASH hHash)
-{
-    if (!g_module.DestroyHash(hProv, hHash))
-        return FALSE;
-    ForgetOtherDigest(hHash);
-    return TRUE;
-}
-QMAPI BOOL WINAPI CPGenRandom(HCRYPTPROV hProv, DWORD cbLen, BYTE* pbBuffer)
-{
-    return g_module.GenRandom(hProv, cbLen, pbBuffer);
-}
+QM_CSPKIT_COMMON_ENTRY_POINTS(g_module)
 
 QMAPI BOOL WINAPI CPAcquireContext(HCRYPTPROV* phProv, LPCSTR szContainer, DWORD dwFlags,
                                    PVTableProvStruc pVTable)
@@ -482,8 +426,8 @@ QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, D
         return FALSE;
     if (!HashSize(Algid) || Algid == CALG_SHA_384 || Algid == CALG_SHA_512)
         return Fail(DWORD(NTE_BAD_ALGID));
-    auto hash = std::make_unique<HashObject>(Algid);
-    COtherDigest other;
+    auto hash = std::make_shared<CHashObj>();
+    hash->hash = std::make_unique<HashObject>(Algid);
     if (Algid == kSm3Alg && !prov->container.empty())
     {
         // SM3 over data is the SM2 message digest: the signer's Z value comes first.
@@ -493,36 +437,25 @@ QMAPI BOOL WINAPI CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, D
         if (sm2Signature || sm2Exchange)
         {
             Bytes z = Sm2Z(sm2Signature ? signature->sm2Key : exchange->sm2Key);
-            hash->Update(z.data(), DWORD(z.size()));
+            hash->hash->Update(z.data(), DWORD(z.size()));
         }
+        // The key that signs is known only at CPSignHash: with two SM2 keys, a second digest,
+        // begun with the exchange key's Z, follows the same data.
         if (sm2Signature && sm2Exchange)
         {
-            other.spec = AT_KEYEXCHANGE;
-            other.hash = std::make_unique<HashObject>(Algid);
+            hash->otherSpec = AT_KEYEXCHANGE;
+            hash->other = std::make_unique<HashObject>(Algid);
             Bytes z = Sm2Z(exchange->sm2Key);
-            other.hash->Update(z.data(), DWORD(z.size()));
+            hash->other->Update(z.data(), DWORD(z.size()));
         }
     }
-    if (!g_module.AddHash(hProv, std::move(hash), phHash))
-        return FALSE;
-    if (other.hash)
-    {
-        std::lock_guard lock(g_otherLock);
-        g_otherDigests[*phHash] = std::move(other);
-    }
-    return TRUE;
+    return g_module.AddHash(hProv, std::move(hash), phHash);
 }
 
 QMAPI BOOL WINAPI CPHashData(HCRYPTPROV hProv, HCRYPTHASH hHash, const BYTE* pbData,
                              DWORD cbDataLen, DWORD dwFlags)
 {
-    if (!g_module.HashData(hProv, hHash, pbData, cbDataLen, dwFlags, 0))
-        return FALSE;
-    std::lock_guard lock(g_otherLock);
-    if (auto it = g_otherDigests.find(hHash); it != g_otherDigests.end())
-        if (DWORD e = it->second.hash->Update(pbData, cbDataLen))
-            return Fail(e);
-    return TRUE;
+    return g_module.HashData(hProv, hHash, pbData, cbDataLen, dwFlags, 0);
 }
 
 QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec,
@@ -546,16 +479,10 @@ QMAPI BOOL WINAPI CPSignHash(HCRYPTPROV hProv, HCRYPTHASH hHash, DWORD dwKeySpec
     if (!pbSignature || *pdwSigLen < size)
         return CopyOut(nullptr, size, pbSignature, pdwSigLen);
     Bytes digest;
-    {
-        // The digest begun with the Z of the key that signs.
-        std::lock_guard lock(g_otherLock);
-        auto it = g_otherDigests.find(hHash);
-        HashObject& signed_ = key->sm2 && it != g_otherDigests.end() && it->second.spec == dwKeySpec
-                                  ? *it->second.hash
-                                  : *hash->hash;
-        if (DWORD e = signed_.Value(&digest))
-            return Fail(e);
-    }
+    // The digest begun with the Z of the key that signs.
+    HashObject& signed_ = key->sm2 && hash->other && hash->otherSpec == dwKeySpec ? *hash->other : *hash->hash;
+    if (DWORD e = signed_.Value(&digest))
+        return Fail(e);
     Bytes signature;
     if (key->sm2)
     {

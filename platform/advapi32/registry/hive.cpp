@@ -186,22 +186,19 @@ void Hive::OpenLocked()
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    LSTATUS st = Read(m_lock, [&] {
-        Check(sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr));
-        return LSTATUS(ERROR_SUCCESS);
-    });
     // Opening for a read writes nothing: the tables are made only in a new hive.
     bool ready = false;
-    if (st == ERROR_SUCCESS)
-        st = Read(m_lock, [&] {
-            sqlite3_stmt* probe = nullptr;
-            Check(sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name = 'vals'", -1, &probe, nullptr));
-            int step = sqlite3_step(probe);
-            sqlite3_finalize(probe);
-            Check(step);
-            ready = step == SQLITE_ROW;
-            return LSTATUS(ERROR_SUCCESS);
-        });
+    LSTATUS st = Read(m_lock, [&] {
+        Check(sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr));
+        sqlite3_stmt* probe = nullptr;
+        Check(sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name = 'vals'", -1, &probe,
+                                 nullptr));
+        int step = sqlite3_step(probe);
+        sqlite3_finalize(probe);
+        Check(step);
+        ready = step == SQLITE_ROW;
+        return LSTATUS(ERROR_SUCCESS);
+    });
     if (st == ERROR_SUCCESS && !ready)
         st = Write([&] {
             Exec(kSchema);

@@ -110,16 +110,6 @@ PACL DaclOf(void* sd)
     return IsSelfRelative(sd) ? AtOffset<ACL>(sd, Relative(sd)->Dacl) : Absolute(sd)->Dacl;
 }
 
-PSID OwnerOf(void* sd)
-{
-    return IsSelfRelative(sd) ? AtOffset<SID>(sd, Relative(sd)->Owner) : Absolute(sd)->Owner;
-}
-
-PSID GroupOf(void* sd)
-{
-    return IsSelfRelative(sd) ? AtOffset<SID>(sd, Relative(sd)->Group) : Absolute(sd)->Group;
-}
-
 bool WellFormedAcl(const ACL* acl)
 {
     if (!acl || (acl->AclRevision != ACL_REVISION && acl->AclRevision != ACL_REVISION_DS) ||

@@ -6,11 +6,9 @@
 namespace qm::security
 {
 bool IsSelfRelative(const void* sd);
-// The list or SID a descriptor points to (absolute) or holds at an offset (self-relative).
+// The list a descriptor points to (absolute) or holds at an offset (self-relative).
 PACL SaclOf(void* sd);
 PACL DaclOf(void* sd);
-PSID OwnerOf(void* sd);
-PSID GroupOf(void* sd);
 // A list whose entries all lie within its AclSize.
 bool WellFormedAcl(const ACL* acl);
 } // namespace qm::security

@@ -90,17 +90,44 @@ bool ParseNumber(std::string_view text, unsigned long long limit, unsigned long 
     return true;
 }
 
+// The pieces of text between the separators (empty ones too).
+std::vector<std::string_view> Split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i)
+        if (i == text.size() || text[i] == separator)
+        {
+            pieces.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    return pieces;
+}
+
+// Two-letter tokens one after another, each one of the table's.
+template <size_t N> DWORD TokensMask(std::string_view text, const Right (&table)[N])
+{
+    DWORD mask = 0;
+    for (size_t i = 0; i < text.size(); i += 2)
+    {
+        std::string_view token = text.substr(i, 2);
+        bool known = false;
+        for (const auto& r : table)
+            if (token == r.token)
+            {
+                mask |= r.mask;
+                known = true;
+            }
+        if (!known)
+            Refuse();
+    }
+    return mask;
+}
+
 // "S-1-authority-sub-..." in binary form.
 Bytes SidFromNumeric(std::string_view text)
 {
-    std::vector<std::string_view> parts;
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); ++i)
-        if (i == text.size() || text[i] == '-')
-        {
-            parts.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
+    std::vector<std::string_view> parts = Split(text, '-');
     unsigned long long revision = 0, authority = 0;
     if (parts.size() < 3 || (parts[0] != "S" && parts[0] != "s") || !ParseNumber(parts[1], 255, revision) ||
         revision != SID_REVISION || !ParseNumber(parts[2], 0xFFFFFFFFFFFFull, authority) ||
@@ -150,53 +177,18 @@ DWORD RightsFromString(std::string_view text)
             Refuse();
         return DWORD(number);
     }
-    DWORD mask = 0;
-    for (size_t i = 0; i < text.size(); i += 2)
-    {
-        std::string_view token = text.substr(i, 2);
-        bool known = false;
-        for (const auto& r : kRights)
-            if (token == r.token)
-            {
-                mask |= r.mask;
-                known = true;
-            }
-        if (!known)
-            Refuse();
-    }
-    return mask;
+    return TokensMask(text, kRights);
 }
 
 BYTE AceFlagsFromString(std::string_view text)
 {
-    BYTE flags = 0;
-    for (size_t i = 0; i < text.size(); i += 2)
-    {
-        std::string_view token = text.substr(i, 2);
-        bool known = false;
-        for (const auto& f : kAceFlags)
-            if (token == f.token)
-            {
-                flags |= BYTE(f.mask);
-                known = true;
-            }
-        if (!known)
-            Refuse();
-    }
-    return flags;
+    return BYTE(TokensMask(text, kAceFlags));
 }
 
 // "type;flags;rights;object guid;inherit guid;sid" (the text inside the parentheses).
 Bytes AceFromString(std::string_view text, bool inSacl)
 {
-    std::vector<std::string_view> fields;
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); ++i)
-        if (i == text.size() || text[i] == ';')
-        {
-            fields.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
+    std::vector<std::string_view> fields = Split(text, ';');
     if (fields.size() != 6)
         Refuse();
     BYTE type;

@@ -50,7 +50,6 @@ void QueryVersion(const uint8_t* block, size_t size)
     {
         WORD lang[2];
         std::memcpy(lang, p, 4);
-        char16_t prefix[64];
         static const char16_t hex[] = u"0123456789abcdef";
         std::u16string code;
         for (WORD w : {lang[0], lang[1]})
@@ -58,7 +57,6 @@ void QueryVersion(const uint8_t* block, size_t size)
                 code += hex[(w >> shift) & 15];
         for (const char16_t* name : {u"FileVersion", u"ProductName", u"CompanyName"})
             queries.push_back(u"\\StringFileInfo\\" + code + u"\\" + name);
-        (void)prefix;
     }
     queries.push_back(u"\\StringFileInfo\\080404b0\\FileVersion");
     queries.push_back(u"\\StringFileInfo\\040904b0\\ProductVersion");

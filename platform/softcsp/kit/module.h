@@ -12,6 +12,10 @@ struct CHashObj
 {
     HCRYPTPROV prov = 0;
     std::unique_ptr<HashObject> hash;
+    // A second digest of the same data, begun for the key of `otherSpec` (the token's SM3,
+    // whose first block is the signing key's Z); a value set with HP_HASHVAL drops it.
+    std::unique_ptr<HashObject> other;
+    DWORD otherSpec = 0;
 };
 
 // PP_ENUMCONTAINERS: the names are read at CRYPT_FIRST (or the first call); the size query
@@ -67,9 +71,13 @@ template <class TProv, class TKey> class CModuleHandles
     BOOL AddHash(HCRYPTPROV prov, std::unique_ptr<HashObject> hash, HCRYPTHASH* phHash)
     {
         auto object = std::make_shared<CHashObj>();
-        object->prov = prov;
         object->hash = std::move(hash);
-        *phHash = hashes.Add(object);
+        return AddHash(prov, std::move(object), phHash);
+    }
+    BOOL AddHash(HCRYPTPROV prov, std::shared_ptr<CHashObj> object, HCRYPTHASH* phHash)
+    {
+        object->prov = prov;
+        *phHash = hashes.Add(std::move(object));
         return TRUE;
     }
     BOOL HashData(HCRYPTPROV prov, HCRYPTHASH h, const BYTE* data, DWORD length, DWORD flags,
@@ -82,6 +90,9 @@ template <class TProv, class TKey> class CModuleHandles
             return Fail(DWORD(NTE_BAD_FLAGS));
         if (DWORD e = hash->hash->Update(data, length))
             return Fail(e);
+        if (hash->other)
+            if (DWORD e = hash->other->Update(data, length))
+                return Fail(e);
         return TRUE;
     }
     BOOL GetHashParam(HCRYPTPROV prov, HCRYPTHASH h, DWORD param, BYTE* data, DWORD* length,
@@ -93,7 +104,12 @@ template <class TProv, class TKey> class CModuleHandles
     BOOL SetHashParam(HCRYPTPROV prov, HCRYPTHASH h, DWORD param, const BYTE* data, DWORD flags)
     {
         auto hash = Hash(prov, h);
-        return hash ? cspkit::SetHashParam(*hash->hash, param, data, flags) : FALSE;
+        if (!hash || !cspkit::SetHashParam(*hash->hash, param, data, flags))
+            return FALSE;
+        // A digest given as a value is signed as given, by either key.
+        if (param == HP_HASHVAL)
+            hash->other.reset();
+        return TRUE;
     }
     BOOL DestroyHash(HCRYPTPROV prov, HCRYPTHASH h)
     {
