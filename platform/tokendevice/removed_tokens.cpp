@@ -16,6 +16,24 @@ std::set<std::string> RemovedTokenLabels()
     return labels;
 }
 
+std::string WriteRemovedTokenLabels(const std::set<std::string>& labels)
+{
+    auto file = qm::RemovedTokensFile();
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    auto next = file;
+    next += ".new";
+    {
+        std::ofstream out(next, std::ios::trunc);
+        for (const auto& label : labels)
+            out << label << "\n";
+        if (!out)
+            return next.string() + ": cannot be written";
+    }
+    std::filesystem::rename(next, file, ec);
+    return ec ? file.string() + ": " + ec.message() : std::string();
+}
+
 std::string LabelText(const unsigned char (&label)[32])
 {
     std::string text(reinterpret_cast<const char*>(label), sizeof label);

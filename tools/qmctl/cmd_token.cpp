@@ -11,7 +11,7 @@
 #include "command.h"
 #include "qm/csp_registration.h"
 #include "qm/machine.h"
-#include "qm/token_device.h"
+#include "../../platform/tokendevice/removed_tokens.h"
 #include "reg_text.h"
 #include "reg_walk.h"
 #include "system_links.h"
@@ -158,32 +158,13 @@ int Move(const Args& args, bool pull)
         return Fail("token configuration: " + StatusText(st));
     if (!labels.count(label))
         return Fail("no token " + label + " on this machine");
-    auto file = qm::RemovedTokensFile();
-    std::set<std::string> removed;
-    {
-        std::ifstream in(file);
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty())
-                removed.insert(line);
-    }
+    std::set<std::string> removed = qm::tokendevice::RemovedTokenLabels();
     if (pull)
         removed.insert(label);
     else
         removed.erase(label);
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    auto next = file;
-    next += ".new";
-    {
-        std::ofstream out(next, std::ios::trunc);
-        for (const auto& l : removed)
-            out << l << "\n";
-        if (!out)
-            return Fail(next.string() + ": cannot be written");
-    }
-    std::filesystem::rename(next, file, ec);
-    if (ec)
-        return Fail(file.string() + ": " + ec.message());
+    if (std::string e = qm::tokendevice::WriteRemovedTokenLabels(removed); !e.empty())
+        return Fail(e);
     return kOk;
 }
 
