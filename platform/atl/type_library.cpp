@@ -154,7 +154,8 @@ QMAPI HRESULT WINAPI AtlRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIn
     HRESULT hr = Load(hInstTypeLib, lpszIndex, lib, path);
     if (FAILED(hr))
         return hr;
-    std::u16string dir = path.substr(0, path.find_last_of(u"\\/") == std::u16string::npos ? 0 : path.find_last_of(u"\\/"));
+    size_t slash = path.find_last_of(u"\\/");
+    std::u16string dir = path.substr(0, slash == std::u16string::npos ? 0 : slash);
     std::u16string base = u"TypeLib\\" + lib.libid + u"\\" + lib.version;
     hr = SetText(HKEY_CLASSES_ROOT, base, nullptr, lib.help.empty() ? lib.name : lib.help);
     if (SUCCEEDED(hr))
