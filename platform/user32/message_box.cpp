@@ -196,6 +196,15 @@ bool HasButton(const Box& box, int id)
     return false;
 }
 
+// What Escape and the close box answer: Cancel where there is one, a lone OK also; 0 when
+// the box has neither.
+int CancelAnswer(const Box& box)
+{
+    if (HasButton(box, IDCANCEL))
+        return IDCANCEL;
+    return box.buttons.size() == 1 && box.buttons[0].id == IDOK ? IDOK : 0;
+}
+
 INT_PTR CALLBACK BoxProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Box* box = reinterpret_cast<Box*>(GetWindowLongPtrW(hDlg, DWLP_USER));
@@ -211,23 +220,17 @@ INT_PTR CALLBACK BoxProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
         PaintIcon(hDlg, box->type);
         return TRUE;
     case WM_COMMAND: {
-        int id = LOWORD(wParam);
         if (!box)
             return FALSE;
-        // Escape and the close box answer Cancel where there is one; a lone OK also.
-        if (id == IDCANCEL && !HasButton(*box, IDCANCEL))
-        {
-            if (box->buttons.size() == 1 && box->buttons[0].id == IDOK)
-                EndDialog(hDlg, IDOK);
-            return TRUE;
-        }
+        int id = LOWORD(wParam) == IDCANCEL ? CancelAnswer(*box) : LOWORD(wParam);
         if (HasButton(*box, id))
             EndDialog(hDlg, id);
         return TRUE;
     }
     case WM_CLOSE:
-        if (box && (HasButton(*box, IDCANCEL) || (box->buttons.size() == 1 && box->buttons[0].id == IDOK)))
-            EndDialog(hDlg, HasButton(*box, IDCANCEL) ? IDCANCEL : IDOK);
+        if (box)
+            if (int id = CancelAnswer(*box))
+                EndDialog(hDlg, id);
         return TRUE;
     }
     return FALSE;
