@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "qm/utf.h"
 #include "window_manager.h"
 #include "winbase.h"
 #include "wingdi.h"
@@ -235,15 +236,6 @@ INT_PTR CALLBACK BoxProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     return FALSE;
 }
-
-std::string Utf8(const std::u16string& s)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 } // namespace
 } // namespace qm::win
 
@@ -255,7 +247,8 @@ QMAPI int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT 
     std::u16string caption = lpCaption ? lpCaption : u"错误";
     if (!IsPresenting() && !HasIdleHook())
     {
-        std::fprintf(stderr, "[%s] %s\n", Utf8(caption).c_str(), Utf8(box.text).c_str());
+        std::fprintf(stderr, "[%s] %s\n", qm::utf::Utf16ToUtf8(caption).c_str(),
+                     qm::utf::Utf16ToUtf8(box.text).c_str());
         return box.buttons[DefaultIndex(uType, box.buttons.size())].id;
     }
     std::vector<WORD> t = BoxTemplate(caption);
