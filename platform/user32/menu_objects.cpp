@@ -142,11 +142,7 @@ QMAPI BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPC
 {
     if ((uFlags & MF_SEPARATOR) || !lpNewItem)
         return AppendMenuW(hMenu, uFlags, uIDNewItem, nullptr);
-    int n = MultiByteToWideChar(CP_ACP, 0, lpNewItem, -1, nullptr, 0);
-    std::u16string text(size_t(n > 0 ? n : 1), u'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, lpNewItem, -1, text.data(), n);
-    return AppendMenuW(hMenu, uFlags, uIDNewItem, text.c_str());
+    return AppendMenuW(hMenu, uFlags, uIDNewItem, WideFromAnsi(lpNewItem).c_str());
 }
 
 QMAPI int WINAPI GetMenuItemCount(HMENU hMenu)

@@ -12,7 +12,6 @@
 #include "window_manager.h"
 #include "winbase.h"
 #include "wingdi.h"
-#include "winnls.h"
 
 namespace qm::win
 {
@@ -259,17 +258,6 @@ QMAPI int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT 
 
 QMAPI int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    auto wide = [](LPCSTR s) {
-        std::u16string out;
-        if (!s)
-            return out;
-        int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-        out.resize(static_cast<size_t>(n > 0 ? n : 1));
-        if (n > 0)
-            MultiByteToWideChar(CP_ACP, 0, s, -1, out.data(), n);
-        out.resize(out.size() - 1);
-        return out;
-    };
-    std::u16string text = wide(lpText), caption = wide(lpCaption);
+    std::u16string text = WideFromAnsi(lpText), caption = WideFromAnsi(lpCaption);
     return MessageBoxW(hWnd, text.c_str(), lpCaption ? caption.c_str() : nullptr, uType);
 }

@@ -10,6 +10,7 @@
 #include "thread_state.h"
 #include "window_manager.h"
 #include "winbase.h"
+#include "winnls.h"
 
 namespace qm::win
 {
@@ -46,6 +47,17 @@ int FrameThickness(const Window* w)
 } // namespace
 
 std::u16string WideOrEmpty(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
+
+std::u16string WideFromAnsi(LPCSTR s)
+{
+    int n = s ? MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0) : 0;
+    if (n <= 0)
+        return {};
+    std::u16string out(size_t(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, s, -1, out.data(), n);
+    out.resize(size_t(n - 1));
+    return out;
+}
 bool IsAtom(LPCWSTR s) { return IS_INTRESOURCE(s); }
 
 Window* Find(HWND hwnd)
