@@ -27,10 +27,8 @@ std::string FoldedUtf8(LPCWSTR name)
     for (auto& c : s)
         if (c >= u'a' && c <= u'z')
             c = char16_t(c - u'a' + u'A');
-    // A name is one line of the table.
-    for (auto& c : s)
-        if (c == u'\n' || c == u'\r')
-            c = u' ';
+        else if (c == u'\n' || c == u'\r')
+            c = u' '; // a name is one line of the table
     return qm::utf::Utf16ToUtf8(s);
 }
 
