@@ -2,6 +2,7 @@
 #include <string>
 
 #include "atlbase.h"
+#include "crtwide.h"
 #include "libloaderapi.h"
 #include "registrar_script.h"
 #include "resource_text.h"
@@ -16,8 +17,7 @@ bool Absent(LSTATUS st) { return st == ERROR_FILE_NOT_FOUND || st == ERROR_PATH_
 
 HKEY RootKey(const std::u16string& name)
 {
-    NoCase less;
-    auto is = [&](const char16_t* a) { return !less(name, a) && !less(a, name); };
+    auto is = [&](const char16_t* a) { return _wcsicmp(name.c_str(), a) == 0; };
     if (is(u"HKCR") || is(u"HKEY_CLASSES_ROOT"))
         return HKEY_CLASSES_ROOT;
     if (is(u"HKCU") || is(u"HKEY_CURRENT_USER"))
