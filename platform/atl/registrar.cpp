@@ -2,6 +2,7 @@
 #include <string>
 
 #include "atlbase.h"
+#include "crtwide.h"
 #include "libloaderapi.h"
 #include "registrar_script.h"
 #include "resource_text.h"
@@ -12,13 +13,11 @@ namespace qm::atl
 {
 namespace
 {
-HRESULT FromStatus(LSTATUS st) { return st == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(DWORD(st)); }
 bool Absent(LSTATUS st) { return st == ERROR_FILE_NOT_FOUND || st == ERROR_PATH_NOT_FOUND; }
 
 HKEY RootKey(const std::u16string& name)
 {
-    NoCase less;
-    auto is = [&](const char16_t* a) { return !less(name, a) && !less(a, name); };
+    auto is = [&](const char16_t* a) { return _wcsicmp(name.c_str(), a) == 0; };
     if (is(u"HKCR") || is(u"HKEY_CLASSES_ROOT"))
         return HKEY_CLASSES_ROOT;
     if (is(u"HKCU") || is(u"HKEY_CURRENT_USER"))
@@ -50,7 +49,7 @@ HRESULT Register(HKEY parent, const ScriptKey& k)
     {
         LSTATUS st = RegDeleteTreeW(parent, k.name.c_str());
         if (st != ERROR_SUCCESS && !Absent(st))
-            return FromStatus(st);
+            return HRESULT_FROM_WIN32(st);
         if (k.flag == KeyFlag::Delete)
             return S_OK;
     }
@@ -58,12 +57,12 @@ HRESULT Register(HKEY parent, const ScriptKey& k)
     LSTATUS st = RegCreateKeyExW(parent, k.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                  nullptr, &key, nullptr);
     if (st != ERROR_SUCCESS)
-        return FromStatus(st);
+        return HRESULT_FROM_WIN32(st);
     HRESULT hr = S_OK;
     if (k.defaultValue)
-        hr = FromStatus(SetValue(key, u"", *k.defaultValue));
+        hr = HRESULT_FROM_WIN32(SetValue(key, u"", *k.defaultValue));
     for (size_t i = 0; SUCCEEDED(hr) && i < k.values.size(); ++i)
-        hr = FromStatus(SetValue(key, k.values[i].first, k.values[i].second));
+        hr = HRESULT_FROM_WIN32(SetValue(key, k.values[i].first, k.values[i].second));
     for (size_t i = 0; SUCCEEDED(hr) && i < k.subkeys.size(); ++i)
         hr = Register(key, k.subkeys[i]);
     RegCloseKey(key);
@@ -79,12 +78,12 @@ HRESULT Unregister(HKEY parent, const ScriptKey& k)
     if (k.flag == KeyFlag::ForceRemove)
     {
         LSTATUS st = RegDeleteTreeW(parent, k.name.c_str());
-        return Absent(st) ? S_OK : FromStatus(st);
+        return Absent(st) ? S_OK : HRESULT_FROM_WIN32(st);
     }
     HKEY key = nullptr;
     LSTATUS st = RegOpenKeyExW(parent, k.name.c_str(), 0, KEY_ALL_ACCESS, &key);
     if (st != ERROR_SUCCESS)
-        return Absent(st) ? S_OK : FromStatus(st);
+        return Absent(st) ? S_OK : HRESULT_FROM_WIN32(st);
     HRESULT hr = S_OK;
     for (size_t i = 0; SUCCEEDED(hr) && i < k.subkeys.size(); ++i)
         hr = Unregister(key, k.subkeys[i]);
@@ -92,17 +91,18 @@ HRESULT Unregister(HKEY parent, const ScriptKey& k)
     {
         LSTATUS vs = RegDeleteValueW(key, k.values[i].first.c_str());
         if (vs != ERROR_SUCCESS && !Absent(vs))
-            hr = FromStatus(vs);
+            hr = HRESULT_FROM_WIN32(vs);
     }
     DWORD subkeys = 0;
     if (SUCCEEDED(hr))
-        hr = FromStatus(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
-                                         nullptr, nullptr, nullptr));
+        hr = HRESULT_FROM_WIN32(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                                 nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 nullptr));
     RegCloseKey(key);
     if (FAILED(hr) || k.flag == KeyFlag::NoRemove || subkeys > 0)
         return hr;
     st = RegDeleteKeyW(parent, k.name.c_str());
-    return Absent(st) ? S_OK : FromStatus(st);
+    return Absent(st) ? S_OK : HRESULT_FROM_WIN32(st);
 }
 } // namespace
 

@@ -109,8 +109,6 @@ bool ParseTypeLibrary(const std::u16string& text, TypeLibrary& lib)
     return !lib.libid.empty();
 }
 
-HRESULT FromStatus(LSTATUS st) { return st == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(DWORD(st)); }
-
 HRESULT SetText(HKEY parent, const std::u16string& subKey, const char16_t* name, const std::u16string& value)
 {
     HKEY key = nullptr;
@@ -122,7 +120,7 @@ HRESULT SetText(HKEY parent, const std::u16string& subKey, const char16_t* name,
                             DWORD((value.size() + 1) * sizeof(char16_t)));
         RegCloseKey(key);
     }
-    return FromStatus(st);
+    return HRESULT_FROM_WIN32(st);
 }
 
 HRESULT Load(HINSTANCE module, LPCOLESTR index, TypeLibrary& lib, std::u16string& path)
@@ -156,7 +154,8 @@ QMAPI HRESULT WINAPI AtlRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIn
     HRESULT hr = Load(hInstTypeLib, lpszIndex, lib, path);
     if (FAILED(hr))
         return hr;
-    std::u16string dir = path.substr(0, path.find_last_of(u"\\/") == std::u16string::npos ? 0 : path.find_last_of(u"\\/"));
+    size_t slash = path.find_last_of(u"\\/");
+    std::u16string dir = path.substr(0, slash == std::u16string::npos ? 0 : slash);
     std::u16string base = u"TypeLib\\" + lib.libid + u"\\" + lib.version;
     hr = SetText(HKEY_CLASSES_ROOT, base, nullptr, lib.help.empty() ? lib.name : lib.help);
     if (SUCCEEDED(hr))
@@ -195,10 +194,10 @@ QMAPI HRESULT WINAPI AtlUnRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpsz
     for (const TypeLibInterface& itf : lib.interfaces)
         if (itf.automation)
             if (LSTATUS st = RegDeleteTreeW(HKEY_CLASSES_ROOT, (u"Interface\\" + itf.iid).c_str()); !gone(st))
-                return FromStatus(st);
+                return HRESULT_FROM_WIN32(st);
     std::u16string libKey = u"TypeLib\\" + lib.libid;
     if (LSTATUS st = RegDeleteTreeW(HKEY_CLASSES_ROOT, (libKey + u"\\" + lib.version).c_str()); !gone(st))
-        return FromStatus(st);
+        return HRESULT_FROM_WIN32(st);
     // The library's key goes when no other version is left in it.
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, libKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -209,5 +208,5 @@ QMAPI HRESULT WINAPI AtlUnRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpsz
     RegCloseKey(key);
     if (st == ERROR_SUCCESS && subkeys == 0)
         st = RegDeleteKeyW(HKEY_CLASSES_ROOT, libKey.c_str());
-    return gone(st) ? S_OK : FromStatus(st);
+    return gone(st) ? S_OK : HRESULT_FROM_WIN32(st);
 }

@@ -28,7 +28,8 @@ struct Icon
 
 std::mutex g_lock;
 std::set<Icon*> g_icons;
-std::map<std::tuple<HINSTANCE, std::u16string, int, int>, Icon*> g_shared;
+// Shared icons by module, name, cx, cy and LR_DEFAULTSIZE.
+std::map<std::tuple<HINSTANCE, std::u16string, int, int, bool>, Icon*> g_shared;
 
 Icon* Live(HICON h)
 {
@@ -219,7 +220,7 @@ QMAPI HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx,
     bool defaultSize = fuLoad & LR_DEFAULTSIZE;
     if (fuLoad & LR_SHARED)
     {
-        auto key = std::make_tuple(hInst, NameKey(name), cx, cy + (defaultSize ? 0x10000 : 0));
+        auto key = std::make_tuple(hInst, NameKey(name), cx, cy, defaultSize);
         {
             std::lock_guard lock(g_lock);
             if (auto it = g_shared.find(key); it != g_shared.end())

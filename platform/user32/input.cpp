@@ -35,8 +35,7 @@ void QueueInput(const InputEvent& e, HWND target)
         std::lock_guard lock(q->lock);
         q->input.push_back(e);
     }
-    q->wake.notify_all();
-    PresentWake();
+    Wake(*q);
 }
 
 namespace

@@ -2,9 +2,6 @@
 // window's system menu. Internal to user32.
 #pragma once
 
-#include <map>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 

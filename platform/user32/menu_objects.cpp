@@ -1,6 +1,9 @@
 // Menus: popup menus of strings and separators, their items, and each window's system
 // menu.
 #include <algorithm>
+#include <map>
+#include <mutex>
+#include <set>
 
 #include "menu_model.h"
 #include "window_manager.h"
@@ -14,13 +17,6 @@ namespace
 std::recursive_mutex g_lock;
 std::set<Menu*> g_menus;
 std::map<HWND, HMENU> g_systemMenus;
-
-Menu* LiveImpl(HMENU h)
-{
-    std::lock_guard lock(g_lock);
-    auto* m = reinterpret_cast<Menu*>(h);
-    return g_menus.count(m) ? m : nullptr;
-}
 
 MenuItem* ItemOf(Menu* m, UINT item, UINT flags)
 {
@@ -51,7 +47,12 @@ char16_t Mnemonic(const std::u16string& text)
     return 0;
 }
 
-Menu* LiveMenu(HMENU h) { return LiveImpl(h); }
+Menu* LiveMenu(HMENU h)
+{
+    std::lock_guard lock(g_lock);
+    auto* m = reinterpret_cast<Menu*>(h);
+    return g_menus.count(m) ? m : nullptr;
+}
 
 void ShowSystemMenu(HWND hwnd, POINT screenPt)
 {
@@ -81,8 +82,6 @@ void ForgetSystemMenu(HWND hwnd)
 
 using namespace qm::win;
 
-using namespace qm::win;
-
 QMAPI HMENU WINAPI CreatePopupMenu(void)
 {
     auto* m = new Menu;
@@ -93,7 +92,7 @@ QMAPI HMENU WINAPI CreatePopupMenu(void)
 
 QMAPI BOOL WINAPI DestroyMenu(HMENU hMenu)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     if (!m)
     {
         SetLastError(ERROR_INVALID_MENU_HANDLE);
@@ -102,22 +101,17 @@ QMAPI BOOL WINAPI DestroyMenu(HMENU hMenu)
     {
         std::lock_guard lock(g_lock);
         g_menus.erase(m);
-        for (auto it = g_systemMenus.begin(); it != g_systemMenus.end(); ++it)
-            if (it->second == hMenu)
-            {
-                g_systemMenus.erase(it);
-                break;
-            }
+        std::erase_if(g_systemMenus, [&](const auto& entry) { return entry.second == hMenu; });
     }
     delete m;
     return TRUE;
 }
 
-QMAPI BOOL WINAPI IsMenu(HMENU hMenu) { return LiveImpl(hMenu) != nullptr; }
+QMAPI BOOL WINAPI IsMenu(HMENU hMenu) { return LiveMenu(hMenu) != nullptr; }
 
 QMAPI BOOL WINAPI AppendMenuW(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     if (!m)
     {
         SetLastError(ERROR_INVALID_MENU_HANDLE);
@@ -142,16 +136,12 @@ QMAPI BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPC
 {
     if ((uFlags & MF_SEPARATOR) || !lpNewItem)
         return AppendMenuW(hMenu, uFlags, uIDNewItem, nullptr);
-    int n = MultiByteToWideChar(CP_ACP, 0, lpNewItem, -1, nullptr, 0);
-    std::u16string text(size_t(n > 0 ? n : 1), u'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, lpNewItem, -1, text.data(), n);
-    return AppendMenuW(hMenu, uFlags, uIDNewItem, text.c_str());
+    return AppendMenuW(hMenu, uFlags, uIDNewItem, WideFromAnsi(lpNewItem).c_str());
 }
 
 QMAPI int WINAPI GetMenuItemCount(HMENU hMenu)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     if (!m)
     {
         SetLastError(ERROR_INVALID_MENU_HANDLE);
@@ -162,7 +152,7 @@ QMAPI int WINAPI GetMenuItemCount(HMENU hMenu)
 
 QMAPI UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     if (!m || nPos < 0 || size_t(nPos) >= m->items.size() || (m->items[size_t(nPos)].flags & MF_SEPARATOR))
         return UINT(-1);
     return UINT(m->items[size_t(nPos)].id);
@@ -170,7 +160,7 @@ QMAPI UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos)
 
 QMAPI int WINAPI GetMenuStringW(HMENU hMenu, UINT uIDItem, LPWSTR lpString, int cchMax, UINT flags)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     MenuItem* item = m ? ItemOf(m, uIDItem, flags) : nullptr;
     if (!item)
         return 0;
@@ -185,14 +175,14 @@ QMAPI int WINAPI GetMenuStringW(HMENU hMenu, UINT uIDItem, LPWSTR lpString, int 
 
 QMAPI UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     MenuItem* item = m ? ItemOf(m, uId, uFlags) : nullptr;
     return item ? item->flags : UINT(-1);
 }
 
 QMAPI BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable)
 {
-    Menu* m = LiveImpl(hMenu);
+    Menu* m = LiveMenu(hMenu);
     MenuItem* item = m ? ItemOf(m, uIDEnableItem, uEnable) : nullptr;
     if (!item)
         return -1;

@@ -2,6 +2,7 @@
 // and the thread's keys until an item is chosen or the menu is dismissed.
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "menu_model.h"
 #include "qm/windowing.h"
@@ -253,8 +254,7 @@ UINT_PTR TrackMenu(Menu* menu, int x, int y, HWND owner)
     SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(t.get()));
     Tracks().push_back(t.get());
     ShowWindow(wnd, SW_SHOWNA);
-    HWND previousCapture = SetCapture(wnd);
-    (void)previousCapture;
+    SetCapture(wnd);
     while (!t->done)
     {
         MSG m;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "qm/utf.h"
 #include "window_manager.h"
 #include "winbase.h"
 #include "wingdi.h"
-#include "winnls.h"
 
 namespace qm::win
 {
@@ -196,6 +196,15 @@ bool HasButton(const Box& box, int id)
     return false;
 }
 
+// What Escape and the close box answer: Cancel where there is one, a lone OK also; 0 when
+// the box has neither.
+int CancelAnswer(const Box& box)
+{
+    if (HasButton(box, IDCANCEL))
+        return IDCANCEL;
+    return box.buttons.size() == 1 && box.buttons[0].id == IDOK ? IDOK : 0;
+}
+
 INT_PTR CALLBACK BoxProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Box* box = reinterpret_cast<Box*>(GetWindowLongPtrW(hDlg, DWLP_USER));
@@ -211,35 +220,20 @@ INT_PTR CALLBACK BoxProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
         PaintIcon(hDlg, box->type);
         return TRUE;
     case WM_COMMAND: {
-        int id = LOWORD(wParam);
         if (!box)
             return FALSE;
-        // Escape and the close box answer Cancel where there is one; a lone OK also.
-        if (id == IDCANCEL && !HasButton(*box, IDCANCEL))
-        {
-            if (box->buttons.size() == 1 && box->buttons[0].id == IDOK)
-                EndDialog(hDlg, IDOK);
-            return TRUE;
-        }
+        int id = LOWORD(wParam) == IDCANCEL ? CancelAnswer(*box) : LOWORD(wParam);
         if (HasButton(*box, id))
             EndDialog(hDlg, id);
         return TRUE;
     }
     case WM_CLOSE:
-        if (box && (HasButton(*box, IDCANCEL) || (box->buttons.size() == 1 && box->buttons[0].id == IDOK)))
-            EndDialog(hDlg, HasButton(*box, IDCANCEL) ? IDCANCEL : IDOK);
+        if (box)
+            if (int id = CancelAnswer(*box))
+                EndDialog(hDlg, id);
         return TRUE;
     }
     return FALSE;
-}
-
-std::string Utf8(const std::u16string& s)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
 }
 } // namespace
 } // namespace qm::win
@@ -252,7 +246,8 @@ QMAPI int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT 
     std::u16string caption = lpCaption ? lpCaption : u"错误";
     if (!IsPresenting() && !HasIdleHook())
     {
-        std::fprintf(stderr, "[%s] %s\n", Utf8(caption).c_str(), Utf8(box.text).c_str());
+        std::fprintf(stderr, "[%s] %s\n", qm::utf::Utf16ToUtf8(caption).c_str(),
+                     qm::utf::Utf16ToUtf8(box.text).c_str());
         return box.buttons[DefaultIndex(uType, box.buttons.size())].id;
     }
     std::vector<WORD> t = BoxTemplate(caption);
@@ -263,17 +258,6 @@ QMAPI int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT 
 
 QMAPI int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    auto wide = [](LPCSTR s) {
-        std::u16string out;
-        if (!s)
-            return out;
-        int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-        out.resize(static_cast<size_t>(n > 0 ? n : 1));
-        if (n > 0)
-            MultiByteToWideChar(CP_ACP, 0, s, -1, out.data(), n);
-        out.resize(out.size() - 1);
-        return out;
-    };
-    std::u16string text = wide(lpText), caption = wide(lpCaption);
+    std::u16string text = WideFromAnsi(lpText), caption = WideFromAnsi(lpCaption);
     return MessageBoxW(hWnd, text.c_str(), lpCaption ? caption.c_str() : nullptr, uType);
 }

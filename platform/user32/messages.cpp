@@ -28,6 +28,12 @@ struct SentMessage
 POINT& Cursor();
 bool TakeInputMessage(ThreadQueue& q);
 
+void Wake(ThreadQueue& q)
+{
+    q.wake.notify_all();
+    PresentWake();
+}
+
 void PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Window* w = Find(hwnd);
@@ -37,8 +43,7 @@ void PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         std::lock_guard lock(q->lock);
         q->posted.push_back(m);
     }
-    q->wake.notify_all();
-    PresentWake();
+    Wake(*q);
 }
 
 namespace
@@ -176,8 +181,7 @@ QMAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
         std::lock_guard lock(q->lock);
         q->sent.push_back(sent);
     }
-    q->wake.notify_all();
-    PresentWake();
+    Wake(*q);
     std::unique_lock lock(sent->lock);
     sent->finished.wait(lock, [&] { return sent->done; });
     return sent->result;

@@ -91,10 +91,12 @@ bool HasWindowManager()
            gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"));
 }
 
+bool IsMenuWindow(const Window* w) { return w && w->cls && w->cls->name == u"#32768"; }
+
 // Menus and tooltips never take the keyboard nor get stacked by the window manager.
 bool IsPopUp(const Window* w)
 {
-    return !w || (w->cls && (w->cls->name == u"#32768" || w->cls->name == u"tooltips_class32"));
+    return !w || IsMenuWindow(w) || (w->cls && w->cls->name == u"tooltips_class32");
 }
 
 bool IsManaged(GtkWidget* window) { return g_object_get_data(G_OBJECT(window), "qm-managed") != nullptr; }
@@ -102,7 +104,7 @@ bool IsManaged(GtkWidget* window) { return g_object_get_data(G_OBJECT(window), "
 bool MenuShown()
 {
     for (auto& [hwnd, widget] : Shown())
-        if (Window* w = Find(hwnd); w && w->cls && w->cls->name == u"#32768")
+        if (IsMenuWindow(Find(hwnd)))
             return true;
     return false;
 }
@@ -169,9 +171,10 @@ gboolean OnButton(GtkWidget* area, GdkEventButton* e, gpointer data)
     if (e->button != 1)
         return TRUE;
     if (e->type == GDK_BUTTON_PRESS)
+    {
         gtk_widget_grab_focus(area); // the keys are the window's again
-    if (e->type == GDK_BUTTON_PRESS)
         QueueInput({InputKind::Down, pt}, hwnd);
+    }
     else if (e->type == GDK_2BUTTON_PRESS)
         QueueInput({InputKind::SecondDown, pt}, hwnd);
     else if (e->type == GDK_BUTTON_RELEASE)

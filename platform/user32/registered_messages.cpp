@@ -12,8 +12,8 @@
 
 #include "qm/machine.h"
 #include "qm/utf.h"
+#include "window_manager.h"
 #include "winbase.h"
-#include "winnls.h"
 #include "winuser.h"
 
 namespace
@@ -27,10 +27,8 @@ std::string FoldedUtf8(LPCWSTR name)
     for (auto& c : s)
         if (c >= u'a' && c <= u'z')
             c = char16_t(c - u'a' + u'A');
-    // A name is one line of the table.
-    for (auto& c : s)
-        if (c == u'\n' || c == u'\r')
-            c = u' ';
+        else if (c == u'\n' || c == u'\r')
+            c = u' '; // a name is one line of the table
     return qm::utf::Utf16ToUtf8(s);
 }
 
@@ -116,10 +114,8 @@ QMAPI UINT WINAPI RegisterWindowMessageA(LPCSTR lpString)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    int n = MultiByteToWideChar(CP_ACP, 0, lpString, -1, nullptr, 0);
-    if (n <= 0)
+    std::u16string wide = qm::win::WideFromAnsi(lpString);
+    if (wide.empty())
         return 0;
-    std::u16string wide(size_t(n), u'\0');
-    MultiByteToWideChar(CP_ACP, 0, lpString, -1, wide.data(), n);
     return RegisterWindowMessageW(wide.c_str());
 }

@@ -59,6 +59,9 @@ void SetForeground(HWND hwnd);
 HWND Foreground();
 // Input for the thread of `target` (the current thread when it is null).
 void QueueInput(const InputEvent& e, HWND target);
+// After something was queued: the queue's thread looks again, whether it waits on the queue
+// or in the presented windows' main loop.
+void Wake(ThreadQueue& q);
 // Posting without the window check (input generated for a window).
 void PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 } // namespace qm::win

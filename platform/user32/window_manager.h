@@ -134,5 +134,8 @@ void Broadcast(UINT msg, WPARAM wParam, LPARAM lParam);
 SIZE BaseUnitsOf(HFONT font);
 
 std::u16string WideOrEmpty(LPCWSTR s);
+// The ANSI code page's text as UTF-16 (the *A entry points); empty for null or text that
+// does not convert.
+std::u16string WideFromAnsi(LPCSTR s);
 bool IsAtom(LPCWSTR s);
 } // namespace qm::win

@@ -10,6 +10,7 @@
 #include "thread_state.h"
 #include "window_manager.h"
 #include "winbase.h"
+#include "winnls.h"
 
 namespace qm::win
 {
@@ -46,6 +47,17 @@ int FrameThickness(const Window* w)
 } // namespace
 
 std::u16string WideOrEmpty(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
+
+std::u16string WideFromAnsi(LPCSTR s)
+{
+    int n = s ? MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0) : 0;
+    if (n <= 0)
+        return {};
+    std::u16string out(size_t(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, s, -1, out.data(), n);
+    out.resize(size_t(n - 1));
+    return out;
+}
 bool IsAtom(LPCWSTR s) { return IS_INTRESOURCE(s); }
 
 Window* Find(HWND hwnd)
@@ -638,6 +650,8 @@ QMAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, in
         now.right = now.left + std::max(cx, 0);
         now.bottom = now.top + std::max(cy, 0);
     }
+    const bool toTop = hWndInsertAfter == HWND_TOP || hWndInsertAfter == HWND_TOPMOST ||
+                       hWndInsertAfter == HWND_NOTOPMOST;
     if (!(uFlags & SWP_NOZORDER))
     {
         std::lock_guard lock(g_lock);
@@ -649,7 +663,7 @@ QMAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, in
             w->exStyle &= ~WS_EX_TOPMOST;
         if (hWndInsertAfter == HWND_BOTTOM)
             list.push_back(hWnd);
-        else if (hWndInsertAfter == HWND_TOP || hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST)
+        else if (toTop)
             list.insert(list.begin(), hWnd);
         else
         {
@@ -657,8 +671,7 @@ QMAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, in
             list.insert(it == list.end() ? list.begin() : it + 1, hWnd);
         }
     }
-    if (!(uFlags & SWP_NOZORDER) && IsTopLevel(w) &&
-        (hWndInsertAfter == HWND_TOP || hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST))
+    if (!(uFlags & SWP_NOZORDER) && IsTopLevel(w) && toTop)
         PresentRaise(hWnd);
     bool moved = now.left != old.left || now.top != old.top;
     bool sized = (now.right - now.left) != (old.right - old.left) || (now.bottom - now.top) != (old.bottom - old.top);

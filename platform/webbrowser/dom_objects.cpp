@@ -27,10 +27,7 @@ void TraceCall(const std::vector<std::string>& path, const std::string& name, co
     std::fputs(line.c_str(), out);
     std::fflush(out);
 }
-} // namespace
 
-namespace
-{
 std::string PathLiteral(const std::vector<std::string>& path)
 {
     std::string out = "[";

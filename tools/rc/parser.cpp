@@ -294,6 +294,18 @@ private:
         throw RcError(t.where, "cannot find file '" + name + "'");
     }
 
+    // The file a statement names, read whole and kept as one the output depends on.
+    std::filesystem::path ReadDataFile(const Token& t, std::vector<uint8_t>& data)
+    {
+        auto path = ResolveFile(t);
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw RcError(t.where, "cannot read file '" + path.string() + "'");
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        m_dataFiles.push_back(path);
+        return path;
+    }
+
     void DataResource(ResourceName type, ResourceName name, const SourceLocation& where)
     {
         Resource r;
@@ -305,12 +317,7 @@ private:
         if (t.kind == TokenKind::String)
         {
             ++m_pos;
-            auto path = ResolveFile(t);
-            std::ifstream in(path, std::ios::binary);
-            if (!in)
-                throw RcError(t.where, "cannot read file '" + path.string() + "'");
-            r.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            m_dataFiles.push_back(path);
+            ReadDataFile(t, r.data);
         }
         else if (IsBegin(t))
         {
@@ -331,10 +338,8 @@ private:
         if (t.kind != TokenKind::String)
             throw RcError(t.where, "quoted icon file name expected, found '" + t.text + "'");
         ++m_pos;
-        auto path = ResolveFile(t);
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        m_dataFiles.push_back(path);
+        std::vector<uint8_t> file;
+        auto path = ReadDataFile(t, file);
         auto word = [&](size_t at) { return uint16_t(file[at] | (file[at + 1] << 8)); };
         auto dword = [&](size_t at) { return uint32_t(word(at) | (uint32_t(word(at + 2)) << 16)); };
         if (file.size() < 6 || word(0) != 0 || word(2) != 1 || word(4) == 0 || file.size() < 6 + 16u * word(4))

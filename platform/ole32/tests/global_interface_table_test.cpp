@@ -4,36 +4,12 @@
 
 #include <thread>
 
+#include "counted_object.h"
 #include "objbase.h"
 #include "objidl.h"
 
 namespace
 {
-struct Counted : IDispatch
-{
-    ULONG refs = 1;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IDispatch)
-        {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-};
-
 class GlobalInterfaceTable : public ::testing::Test
 {
 protected:
@@ -80,7 +56,7 @@ TEST_F(GlobalInterfaceTable, NeedsComOnTheThread)
 
 TEST_F(GlobalInterfaceTable, RegisterFetchFromAnotherThreadAndRevoke)
 {
-    Counted object;
+    CountedObject object;
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, m_git->RegisterInterfaceInGlobal(&object, IID_IDispatch, &cookie));
     EXPECT_NE(0u, cookie);
@@ -111,7 +87,7 @@ TEST_F(GlobalInterfaceTable, RegisterFetchFromAnotherThreadAndRevoke)
 
 TEST_F(GlobalInterfaceTable, RefusedRegistrations)
 {
-    Counted object;
+    CountedObject object;
     DWORD cookie = 7;
     EXPECT_EQ(E_NOINTERFACE, m_git->RegisterInterfaceInGlobal(&object, IID_IClassFactory, &cookie));
     EXPECT_EQ(0u, cookie);

@@ -4,31 +4,9 @@
 
 #include <cstring>
 
+#include "counted_object.h"
 #include "objbase.h"
 #include "oleauto.h"
-
-namespace
-{
-// Counts references; answers IUnknown and IDispatch.
-struct CountedObject : IDispatch
-{
-    ULONG refs = 1;
-    STDMETHODIMP QueryInterface(REFIID, void** ppv) override
-    {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-};
-} // namespace
 
 TEST(VariantTest, ClearReleasesWhatTheVariantOwns)
 {
