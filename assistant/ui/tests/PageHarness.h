@@ -10,15 +10,12 @@
 #include "FakeDispatcher.h"
 #include "HtmlDialog.h"
 #include "oleauto.h"
+#include "qm/utf.h"
 #include "qm/webbrowser.h"
 
 inline std::string Utf8(const std::u16string& s)
 {
-    std::string out;
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n > 0 ? n : 0));
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
+    return qm::utf::Utf16ToUtf8(s);
 }
 
 // Runs the dialog's messages and the page engine until done() or the time is up.
