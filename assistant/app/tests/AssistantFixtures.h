@@ -57,6 +57,14 @@ protected:
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << text;
     }
+    static bool KeyExists(const std::u16string& key, HKEY root = HKEY_LOCAL_MACHINE)
+    {
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(h);
+        return true;
+    }
     std::filesystem::path m_dir;
 };
 
