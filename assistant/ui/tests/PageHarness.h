@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FakeDispatcher.h"
 #include "HtmlDialog.h"
@@ -81,4 +82,33 @@ protected:
     CKivoImpIDispatch m_external;
     CKivoLog m_log;
     std::unique_ptr<CKivoDlg> m_dlg;
+};
+
+// The pages with their message boxes recorded, not shown, and answered with m_answer.
+class BoxRecordingHarness : public PageHarness
+{
+  protected:
+    struct Box
+    {
+        std::u16string caption, text;
+        UINT type;
+    };
+
+    void SetUp() override
+    {
+        SetKivoMessageBox(
+            [this](HWND, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
+                m_boxes.push_back({caption, text, type});
+                return m_answer;
+            });
+    }
+    void TearDown() override
+    {
+        PageHarness::TearDown();
+        SetKivoMessageBox(nullptr);
+    }
+
+    std::vector<Box> m_boxes;
+    int m_answer = IDOK;
 };
