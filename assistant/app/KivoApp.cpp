@@ -9,7 +9,6 @@ namespace
 {
 const char kActivationMessage[] = "qv_mendo_detect_tools_single_instance_msgid";
 const char kInstanceMutex[] = "qv_mendo_detect_tools_single_instance";
-constexpr DWORD kMsgFltAdd = 1; // MSGFLT_ADD
 
 bool SameText(const std::u16string& a, const char16_t* b)
 {
@@ -74,8 +73,7 @@ BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
 
     // From Vista on, an elevated instance drops messages from lower integrity levels unless
     // told otherwise; bound by name, as older Windows lacks the function.
-    int nOSVersion = KivoOSVersionCode();
-    if (nOSVersion == 11 || nOSVersion >= 12)
+    if (KivoOSVersionCode() >= 11)
     {
         if (HMODULE hUser32 = LoadLibraryA("USER32.Dll"))
         {
@@ -83,7 +81,7 @@ BOOL CKivoApp::InitInstance(const std::u16string& strCommandLine)
             auto pfnChangeFilter = reinterpret_cast<PFN_CHANGE_FILTER>(
                 reinterpret_cast<void*>(GetProcAddress(hUser32, "ChangeWindowMessageFilter")));
             if (pfnChangeFilter)
-                m_bMessageAllowed = pfnChangeFilter(m_uActivateMsg, kMsgFltAdd) == 1;
+                m_bMessageAllowed = pfnChangeFilter(m_uActivateMsg, MSGFLT_ADD) == 1;
             FreeLibrary(hUser32);
         }
     }

@@ -41,7 +41,6 @@ public:
     int CheckNetwork() override { return CheckUrlConnectivity(kMakerWebAddress) == 1 ? 1 : 0; }
     int CheckTrustedSites() override
     {
-        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegTrustedSite], 1) == 1 ||
                        CheckRegistryRows(&g_regCheckRows[kRegTrustedSite + 1], 1) == 1
                    ? 1
@@ -49,7 +48,6 @@ public:
     }
     int CheckTrustedZoneRows() override
     {
-        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegTrustedZone], 7);
     }
     int CheckRootCerts() override { return ::CheckRootCerts(); }
@@ -63,12 +61,10 @@ public:
     }
     int CheckEnrollPluginFiles() override
     {
-        std::lock_guard lock(m_tableLock);
         return CheckFileRows(&g_fileCheckRows[kFilesEnrollPluginWow64], 3, 0, 0);
     }
     int CheckKeyControl() override
     {
-        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegKeyControlClass], 1) == 1 &&
                        CheckFileRows(&g_fileCheckRows[kFilesKeyControl], 1, 0, 0) == 0
                    ? 1
@@ -98,7 +94,6 @@ public:
     }
     int CheckMiddlewareComplete() override
     {
-        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegTokenCsp], 3) == 1 &&
                        CheckFileRows(&g_fileCheckRows[kFilesMiddleware], 12, 1, 0) == 0 && CheckDovraRunning() == 1
                    ? 1
@@ -106,7 +101,6 @@ public:
     }
     int CheckMiddlewareRunKey() override
     {
-        std::lock_guard lock(m_tableLock);
         return CheckRegistryRows(&g_regCheckRows[kRegTrayProgram], 1);
     }
     int EnumTokenSlots() override { return ::EnumTokenSlots(&m_check); }
@@ -144,7 +138,6 @@ private:
     // 1 when the class row fails; else 0 when the files pass, 2 when they do not.
     int PluginState(int nClassRow, int nFiles32, int nFilesWow64)
     {
-        std::lock_guard lock(m_tableLock);
         if (CheckRegistryRows(&g_regCheckRows[nClassRow], 1) == 0)
             return 1;
         int nFiles = IsWow64() ? CheckFileRows(&g_fileCheckRows[nFilesWow64], 3, 0, 1)
@@ -152,8 +145,6 @@ private:
         return nFiles == 0 ? 0 : 2;
     }
 
-    // The compiled tables keep each row's last reading: overlapping jobs take turns at them.
-    std::mutex m_tableLock;
     std::mutex m_tokenLock; // guards m_check
     CCheckBase m_check;
     std::mutex m_commonLock; // guards m_common

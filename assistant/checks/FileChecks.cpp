@@ -1,6 +1,7 @@
 #include "FileChecks.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "CheckText.h"
 #include "SystemFolders.h"
@@ -77,6 +78,9 @@ int MD5File(HANDLE file, BYTE digest[16])
 
 int CheckFileRows(FileCheckRow* first, int count, int groupFlag, int wow64Flag)
 {
+    // The rows keep their last result: overlapping checks take turns at them.
+    static std::mutex s_rowsLock;
+    std::lock_guard lock(s_rowsLock);
     if (!first || first->relativePath[0] == 0)
         return 0;
     PVOID redirection = nullptr;

@@ -1,6 +1,7 @@
 #include "RegistryChecks.h"
 
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "CheckText.h"
@@ -48,6 +49,9 @@ std::string ExpectedText(const RegCheckRow& row)
 
 int CheckRegistryRows(RegCheckRow* first, int count)
 {
+    // The rows keep their last reading: overlapping checks take turns at them.
+    static std::mutex s_rowsLock;
+    std::lock_guard lock(s_rowsLock);
     if (!first || first->root == nullptr)
         return 1;
     const char* rootName = "";

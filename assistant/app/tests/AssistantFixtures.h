@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeChecks.h"
 #include "KivoDispatcher.h"
 #include "WorkerCount.h"
 #include "qm/machine.h"
@@ -56,40 +57,15 @@ protected:
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << text;
     }
-    std::filesystem::path m_dir;
-};
-
-struct FakeChecks : IKivoChecks
-{
-    std::u16string os = u"Microsoft Windows seven", ie = u"IE 8.0";
-    int userType = 1, network = 1, sites = 1, zone = 1, roots = 1, sign = 0, enroll = 0, enrollFiles = 0,
-        keyControl = 1, middleware = 1, version = 1, complete = 1, runKey = 1, tokens = 1, certState = 0,
-        osCode = 12;
-    std::vector<std::u16string> found;
-
-    std::u16string GetOSInfoText() override { return os; }
-    std::u16string GetIEVersionText() override { return ie; }
-    int GetUserType() override { return userType; }
-    int CheckNetwork() override { return network; }
-    int CheckTrustedSites() override { return sites; }
-    int CheckTrustedZoneRows() override { return zone; }
-    int CheckRootCerts() override { return roots; }
-    int CheckSignPlugin() override { return sign; }
-    int CheckEnrollPlugin() override { return enroll; }
-    int CheckEnrollPluginFiles() override { return enrollFiles; }
-    int CheckKeyControl() override { return keyControl; }
-    int IsMiddlewareInstalled() override { return middleware; }
-    int ReadMiddlewareVersion() override { return version; }
-    int CheckMiddlewareComplete() override { return complete; }
-    int CheckMiddlewareRunKey() override { return runKey; }
-    int EnumTokenSlots() override { return tokens; }
-    int GetTokenCertState() override { return certState; }
-    int GetOSVersionCode() override { return osCode; }
-    bool IsWow64() override { return false; }
-    void FindFilesRecursive(std::vector<std::u16string>& files, const std::u16string&, const std::u16string&) override
+    static bool KeyExists(const std::u16string& key, HKEY root = HKEY_LOCAL_MACHINE)
     {
-        files.insert(files.end(), found.begin(), found.end());
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(h);
+        return true;
     }
+    std::filesystem::path m_dir;
 };
 
 struct ResultPair

@@ -1,6 +1,6 @@
 // The assistant's start-up with a dialog that reports it was shown (<marker>.shown, with a
-// log line, and what the start-up bound in <marker>.security), notes each activation message it receives (<marker>.activated) and stays open
-// until <marker>.stop appears.
+// log line, and what the start-up bound in <marker>.security), notes each activation message
+// it receives (<marker>.activated) and stays open until <marker>.stop appears.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

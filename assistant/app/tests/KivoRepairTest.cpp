@@ -39,14 +39,6 @@ protected:
                                                 DWORD((value.size() + 1) * 2)));
         RegCloseKey(h);
     }
-    static bool KeyExists(const std::u16string& key)
-    {
-        HKEY h = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(h);
-        return true;
-    }
     // An uninstaller: the carried installer script at a path of the machine.
     void PlaceProgram(const std::u16string& windowsPath) { WriteAll(OnDrive(windowsPath), m_script); }
     Pairs RunRepair()

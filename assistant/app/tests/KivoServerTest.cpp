@@ -54,15 +54,6 @@ std::string Hive(HKEY root)
     return out;
 }
 
-bool KeyExists(const char16_t* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 const char16_t kClassKey[] = u"CLSID\\{76E04540-7128-4CA9-A02F-9ADA30DFD797}";
 const char16_t kAppIdKey[] = u"AppID\\{AF292A48-E8B6-40F3-A619-DD6BC988C08A}";
 const char16_t kTypeLibKey[] = u"TypeLib\\{04639EC2-DD2D-4319-B385-B24A59BF0D40}";
@@ -85,7 +76,7 @@ TEST_F(KivoServer, WithoutElevationRegistrationWritesNothing)
     qm::SetProcessElevated(true);
     ASSERT_FALSE(Start(u"/RegServer"));
     KivoApp().ExitInstance();
-    ASSERT_TRUE(KeyExists(kClassKey));
+    ASSERT_TRUE(KeyExists(kClassKey, HKEY_CLASSES_ROOT));
     std::string registered = Hive(HKEY_LOCAL_MACHINE);
 
     qm::SetProcessElevated(false);
@@ -99,7 +90,7 @@ TEST_F(KivoServer, WithoutElevationRegistrationWritesNothing)
     qm::SetProcessElevated(true);
     ASSERT_FALSE(Start(u"/UnregServer"));
     KivoApp().ExitInstance();
-    ASSERT_FALSE(KeyExists(kClassKey));
+    ASSERT_FALSE(KeyExists(kClassKey, HKEY_CLASSES_ROOT));
     std::string clean = Hive(HKEY_LOCAL_MACHINE);
 
     qm::SetProcessElevated(false);
@@ -109,8 +100,8 @@ TEST_F(KivoServer, WithoutElevationRegistrationWritesNothing)
         KivoApp().ExitInstance();
         EXPECT_EQ(clean, Hive(HKEY_LOCAL_MACHINE)) << "nothing written";
     }
-    EXPECT_FALSE(KeyExists(kAppIdKey));
-    EXPECT_FALSE(KeyExists(kTypeLibKey));
+    EXPECT_FALSE(KeyExists(kAppIdKey, HKEY_CLASSES_ROOT));
+    EXPECT_FALSE(KeyExists(kTypeLibKey, HKEY_CLASSES_ROOT));
 }
 
 TEST_F(KivoServer, EmbeddingServesTheClassUntilTheLastClientLetsGo)

@@ -7,17 +7,7 @@
 #include "KivoCheckSuite.h"
 #include "RecordingDialog.h"
 #include "qm/machine.h"
-
-namespace
-{
-std::string Utf8(const std::u16string& s)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-} // namespace
+#include "qm/utf.h"
 
 int main(int argc, char** argv)
 {
@@ -44,12 +34,13 @@ int main(int argc, char** argv)
             [&] { return dlg.Tip().find(u"检测时间(") != std::u16string::npos && dlg.JobState().m_nBusy == 0; },
             180000);
         for (const auto& [code, status] : dlg.Pairs())
-            std::printf("%s\t%s\n", Utf8(code).c_str(), Utf8(status).c_str());
+            std::printf("%s\t%s\n", qm::utf::Utf16ToUtf8(code).c_str(),
+                        qm::utf::Utf16ToUtf8(status).c_str());
         std::u16string tip = dlg.Tip();
         for (char16_t& c : tip)
             if (c == u'\n')
                 c = u' ';
-        std::printf("tip\t%s\n", Utf8(tip).c_str());
+        std::printf("tip\t%s\n", qm::utf::Utf16ToUtf8(tip).c_str());
         if (!done)
         {
             std::fprintf(stderr, "assistant_fullcheck_shot: the full check did not end\n");

@@ -3,33 +3,7 @@
 // it and takes its default button.
 #include "PageHarness.h"
 
-namespace
-{
-struct Box
-{
-    std::u16string caption, text;
-    UINT type;
-};
-
-class HeadlessBoxes : public PageHarness
-{
-protected:
-    void SetUp() override
-    {
-        SetKivoMessageBox([this](HWND, const std::u16string& text, const std::u16string& caption, UINT type) {
-            m_boxes.push_back({caption, text, type});
-            return m_answer;
-        });
-    }
-    void TearDown() override
-    {
-        SetKivoMessageBox(nullptr);
-        PageHarness::TearDown();
-    }
-    std::vector<Box> m_boxes;
-    int m_answer = IDOK;
-};
-} // namespace
+using HeadlessBoxes = BoxRecordingHarness;
 
 TEST_F(HeadlessBoxes, AlertConfirmAndNoticesAreRecordedAndAnswered)
 {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeChecks.h"
 #include "KivoDispatcher.h"
 #include "KivoImpIDispatch.h"
 #include "WorkerCount.h"
@@ -19,30 +20,6 @@
 
 namespace
 {
-struct CFixedChecks : IKivoChecks
-{
-    std::u16string GetOSInfoText() override { return u"Microsoft Windows seven"; }
-    std::u16string GetIEVersionText() override { return u"IE 8.0"; }
-    int GetUserType() override { return 1; }
-    int CheckNetwork() override { return 1; }
-    int CheckTrustedSites() override { return 1; }
-    int CheckTrustedZoneRows() override { return 1; }
-    int CheckRootCerts() override { return 1; }
-    int CheckSignPlugin() override { return 0; }
-    int CheckEnrollPlugin() override { return 0; }
-    int CheckEnrollPluginFiles() override { return 0; }
-    int CheckKeyControl() override { return 1; }
-    int IsMiddlewareInstalled() override { return 1; }
-    int ReadMiddlewareVersion() override { return 1; }
-    int CheckMiddlewareComplete() override { return 1; }
-    int CheckMiddlewareRunKey() override { return 1; }
-    int EnumTokenSlots() override { return 1; }
-    int GetTokenCertState() override { return 0; }
-    int GetOSVersionCode() override { return 12; }
-    bool IsWow64() override { return false; }
-    void FindFilesRecursive(std::vector<std::u16string>&, const std::u16string&, const std::u16string&) override {}
-};
-
 // The dialog: a window of the fuzzing thread that takes the result pairs.
 class CHost : public IKivoJobHost
 {
@@ -96,7 +73,7 @@ public:
 
 private:
     HWND m_hwnd = nullptr;
-    CFixedChecks m_checks;
+    FakeChecks m_checks;
     CKivoLog m_log;
     CKivoJobState m_state;
     bool m_bound = false;

@@ -7,27 +7,16 @@
 #include <filesystem>
 #include <memory>
 
-#include "PageHarness.h"
-#include "XDisplay.h"
-#include "qm/windowing.h"
+#include "PresentedHarness.h"
 
 // Last: Xlib's macros would clash with the headers above.
 #include <gdk/gdkx.h>
 
 namespace
 {
-const std::filesystem::path kOut = QM_TEST_OUTPUT_DIR;
-
 const ResultPairs kCheck = {
     {u"TITLE_WS", u"10"},       {u"OS0", u"Windows 7 Professional"}, {u"ADMIN0", u"Administrator"},
     {u"TITLE_UK", u"95"},       {u"UKEY_WQ2324", u"100"},            {u"TITLE_IE", u"0"}};
-
-RECT WindowRect(HWND hwnd)
-{
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return r;
-}
 
 GtkWindow* Shown(HWND hwnd) { return static_cast<GtkWindow*>(qm::win::PresentedWidget(hwnd)); }
 
@@ -46,38 +35,18 @@ struct OtherWindow
     ~OtherWindow() { gtk_widget_destroy(window); }
 };
 
-class Managed : public PageHarness
+class Managed : public PresentedHarness
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(qm::win::IsPresenting());
-        std::filesystem::create_directories(kOut);
+        ASSERT_NO_FATAL_FAILURE(PresentedHarness::SetUp());
         Open(kCheck);
         ASSERT_TRUE(WaitSummary());
         Settle();
     }
 
-    void TearDown() override
-    {
-        qm::win::SetIdleHook(nullptr);
-        PageHarness::TearDown();
-    }
-
     HWND Main() { return m_dlg->GetSafeHwnd(); }
-
-    POINT ElementOnScreen(const std::u16string& id)
-    {
-        std::string at = Eval(u"", u"(function(){var r=document.getElementById('" + id +
-                                       u"').getBoundingClientRect();return Math.round(r.left+r.width/2)+','+"
-                                       u"Math.round(r.top+r.height/2);})()");
-        int x = -1, y = -1;
-        std::sscanf(at.c_str(), "%d,%d", &x, &y);
-        RECT r = WindowRect(m_dlg->Browser().GetSafeHwnd());
-        return {r.left + x, r.top + y};
-    }
-
-    static void Settle(int ms = 400) { Pump([] { return false; }, ms); }
 };
 
 TEST_F(Managed, WindowIsTheManagersAtItsPlace)
@@ -110,7 +79,7 @@ TEST_F(Managed, ClickInThePageThenKeysTypeIntoIt)
     ASSERT_TRUE(Pump([&] { return gtk_window_is_active(GTK_WINDOW(other.window)); }, 3000));
     EXPECT_FALSE(gtk_window_is_active(Shown(Main())));
 
-    POINT probe = ElementOnScreen(u"probe");
+    POINT probe = ElementOnScreen(u"", u"probe");
     TestScreen().Click(probe.x, probe.y);
     ASSERT_TRUE(Pump([&] { return gtk_window_is_active(Shown(Main())); }, 3000)) << "the click gives the keyboard";
     // The page's click activates the window, as one on its caption would: the window's own

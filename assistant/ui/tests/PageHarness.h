@@ -6,19 +6,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FakeDispatcher.h"
 #include "HtmlDialog.h"
 #include "oleauto.h"
+#include "qm/utf.h"
 #include "qm/webbrowser.h"
 
 inline std::string Utf8(const std::u16string& s)
 {
-    std::string out;
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n > 0 ? n : 0));
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
+    return qm::utf::Utf16ToUtf8(s);
 }
 
 // Runs the dialog's messages and the page engine until done() or the time is up.
@@ -84,4 +82,33 @@ protected:
     CKivoImpIDispatch m_external;
     CKivoLog m_log;
     std::unique_ptr<CKivoDlg> m_dlg;
+};
+
+// The pages with their message boxes recorded, not shown, and answered with m_answer.
+class BoxRecordingHarness : public PageHarness
+{
+  protected:
+    struct Box
+    {
+        std::u16string caption, text;
+        UINT type;
+    };
+
+    void SetUp() override
+    {
+        SetKivoMessageBox(
+            [this](HWND, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
+                m_boxes.push_back({caption, text, type});
+                return m_answer;
+            });
+    }
+    void TearDown() override
+    {
+        PageHarness::TearDown();
+        SetKivoMessageBox(nullptr);
+    }
+
+    std::vector<Box> m_boxes;
+    int m_answer = IDOK;
 };

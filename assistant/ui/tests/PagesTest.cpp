@@ -8,11 +8,6 @@
 
 namespace
 {
-struct Box
-{
-    std::u16string caption, text;
-};
-
 const ResultPairs kNoDriverCheck = {
     {u"TITLE_WS", u"10"},   {u"OS0", u"Windows 7"},      {u"ADMIN0", u"Administrator"}, {u"IE0", u"8.0"},
     {u"WEB0", u"40"},       {u"TITLE_IE", u"55"},        {u"SITE0", u"60"},             {u"IELEVEL2", u"60"},
@@ -20,23 +15,9 @@ const ResultPairs kNoDriverCheck = {
     {u"SIGN0", u"80"},      {u"PRT0", u"80"},            {u"TITLE_UK", u"95"},          {u"UKEY_NO_DRIVER", u"90"},
     {u"UKEY_WQ2324", u"100"}, {u"TITLE_IE", u"0"}};
 
-class Pages : public PageHarness
+class Pages : public BoxRecordingHarness
 {
-protected:
-    void SetUp() override
-    {
-        SetKivoMessageBox([this](HWND, const std::u16string& text, const std::u16string& caption, UINT) {
-            m_boxes.push_back({caption, text});
-            return IDOK;
-        });
-    }
-
-    void TearDown() override
-    {
-        PageHarness::TearDown();
-        SetKivoMessageBox(nullptr);
-    }
-
+  protected:
     // A click where a person would click: the middle of the element as the page lays it out,
     // on whatever is on top there. The id of what was clicked.
     std::string ClickOn(const std::u16string& frame, const std::u16string& id)
@@ -50,8 +31,6 @@ protected:
                                u"t.click();return t.id;})()");
     }
     std::string FramePage() { return Eval(u"mainframe", u"location.pathname.split('/').pop()"); }
-
-    std::vector<Box> m_boxes;
 };
 } // namespace
 

@@ -9,14 +9,10 @@
 #include <filesystem>
 
 #include "LoopbackServer.h"
-#include "PageHarness.h"
-#include "XDisplay.h"
-#include "qm/windowing.h"
+#include "PresentedHarness.h"
 
 namespace
 {
-const std::filesystem::path kOut = QM_TEST_OUTPUT_DIR;
-
 const ResultPairs kCheck = {
     {u"TITLE_WS", u"10"},     {u"OS0", u"Windows 7 Professional"}, {u"ADMIN0", u"Administrator"},
     {u"IE0", u"8.0"},         {u"WEB0", u"40"},                    {u"TITLE_IE", u"55"},
@@ -36,13 +32,6 @@ cairo_surface_t* LoadPng(const std::filesystem::path& file)
     return s;
 }
 
-RECT WindowRect(HWND hwnd)
-{
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return r;
-}
-
 // Share of the screen at the window's place that shows what the window system drew for it.
 double ShownOnScreen(HWND hwnd, cairo_surface_t* screen, int height = 0)
 {
@@ -59,49 +48,7 @@ double ShownOnScreen(HWND hwnd, cairo_surface_t* screen, int height = 0)
     return share;
 }
 
-class Presented : public PageHarness
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(qm::win::IsPresenting());
-        std::filesystem::create_directories(kOut);
-    }
-
-    void TearDown() override
-    {
-        qm::win::SetIdleHook(nullptr);
-        PageHarness::TearDown();
-    }
-
-    HWND Control() { return m_dlg->Browser().GetSafeHwnd(); }
-
-    // The screen point of the centre of an element of the frame path's document.
-    POINT ElementOnScreen(const std::u16string& frame, const std::u16string& id)
-    {
-        std::u16string rect = u"(function(){var r=document.getElementById('" + id +
-                              u"').getBoundingClientRect();return Math.round(r.left+r.width/2)+','+"
-                              u"Math.round(r.top+r.height/2);})()";
-        std::string at = Eval(frame, rect);
-        int x = -1, y = -1;
-        std::sscanf(at.c_str(), "%d,%d", &x, &y);
-        if (!frame.empty())
-        {
-            std::string origin = Eval(u"", u"(function(){var r=document.getElementById('" + frame +
-                                               u"').getBoundingClientRect();return Math.round(r.left)+','+"
-                                               u"Math.round(r.top);})()");
-            int fx = 0, fy = 0;
-            std::sscanf(origin.c_str(), "%d,%d", &fx, &fy);
-            x += fx;
-            y += fy;
-        }
-        RECT r = WindowRect(Control());
-        return {r.left + x, r.top + y};
-    }
-
-    // Pumps a while so that what changed reaches the screen.
-    static void Settle(int ms = 400) { Pump([] { return false; }, ms); }
-};
+using Presented = PresentedHarness;
 
 TEST_F(Presented, FullCheckOnScreenAndRepairByPointer)
 {

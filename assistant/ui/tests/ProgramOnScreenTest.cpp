@@ -63,12 +63,6 @@ bool FindButton(cairo_surface_t* screen, uint32_t rgb, int* x, int* y)
     int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
     int stride = cairo_image_surface_get_stride(screen);
     unsigned char* data = cairo_image_surface_get_data(screen);
-    auto near = [&](uint32_t p) {
-        for (int shift : {0, 8, 16})
-            if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > 8)
-                return false;
-        return true;
-    };
     int best = 0;
     long sumY = 0, rows = 0;
     for (int row = 0; row < h; ++row)
@@ -77,7 +71,7 @@ bool FindButton(cairo_surface_t* screen, uint32_t rgb, int* x, int* y)
         for (int col = 0; col < w;)
         {
             int start = col;
-            while (col < w && near(line[col] & 0xFFFFFF))
+            while (col < w && ColourDistance(line[col] & 0xFFFFFF, rgb) <= 8)
                 ++col;
             int run = col - start;
             if (run >= 60 && run >= best - 2)

@@ -138,6 +138,15 @@ bool XDisplay::CaptureToPng(const std::filesystem::path& file)
     return ok;
 }
 
+int ColourDistance(uint32_t p, uint32_t q)
+{
+    int d = 0;
+    for (int shift : {0, 8, 16})
+        d = std::max(d, std::abs(static_cast<int>((p >> shift) & 0xFF) -
+                                 static_cast<int>((q >> shift) & 0xFF)));
+    return d;
+}
+
 double MatchingShare(cairo_surface_t* a, int ax, int ay, cairo_surface_t* b, int bx, int by, int width, int height)
 {
     cairo_surface_flush(a);
@@ -156,10 +165,7 @@ double MatchingShare(cairo_surface_t* a, int ax, int ay, cairo_surface_t* b, int
             ++all;
             if (p < 0 || q < 0)
                 continue;
-            int d = 0;
-            for (int shift : {0, 8, 16})
-                d = std::max(d, std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((q >> shift) & 0xFF)));
-            if (d <= 24)
+            if (ColourDistance(uint32_t(p), uint32_t(q)) <= 24)
                 ++same;
         }
     return all ? static_cast<double>(same) / static_cast<double>(all) : 0;

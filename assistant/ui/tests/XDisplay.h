@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -35,6 +36,9 @@ private:
     std::string m_name;
     _XDisplay* m_display = nullptr;
 };
+
+// The largest difference of one colour channel between two RGB24 pixels.
+int ColourDistance(uint32_t p, uint32_t q);
 
 // Share of the pixels of the rectangle of `a` at (ax, ay) that match `b` at (bx, by)
 // within a small colour distance.
